@@ -1,0 +1,35 @@
+// The analyser interface of one file format, and the found-file record.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/Attributes.h"
+
+class Reader;
+
+class FileModule {
+ public:
+  struct File {
+    Attributes attributes;
+    uint64_t offset = UINT64_MAX;
+    uint64_t size = UINT64_MAX;
+    void clear() {
+      attributes.clear();
+      offset = UINT64_MAX;
+      size = UINT64_MAX;
+    }
+  };
+
+  FileModule() {}
+  FileModule(const FileModule&) = delete;
+  FileModule& operator=(const FileModule&) = delete;
+  virtual ~FileModule() {}
+
+  // Quick test of the sector where a pattern's bytes matched; looks only at
+  // the given bytes.
+  virtual bool scan(const uint8_t* sector, uint32_t length) { return true; }
+  // Byte 0 of `reader` is the candidate's first byte; its size is the most
+  // the file may occupy.  On success sets file.size (<= reader.size()), "t"
+  // and further attributes.  Keeps no state between calls.
+  virtual bool analyze(Reader& reader, File& file) { return false; }
+};

@@ -1,0 +1,27 @@
+// One scan of a whole medium: the buffer loop shared by the GUI and the
+// command line.
+#pragma once
+
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+class ConfigRecord;
+class FileCase;
+class InterfaceCallback;
+
+struct ScanReport {
+  bool complete = false;        // every byte was scanned (not stopped)
+  uint64_t position = 0;        // where the scan stopped
+  uint64_t total = 0;           // bytes to scan (medium size rounded down to 512)
+  uint64_t unreadableBytes = 0;
+  std::vector<std::pair<uint64_t, uint64_t>> unreadable;  // (offset, length) ranges
+};
+
+// Loads "Scanner.cfg" from "Program Path" (its exceptions pass through
+// before any sector is read), reads the medium of `fileCase` in buffers of
+// "Scan Buffer Size" bytes (rounded down to a multiple of 512, at least 512),
+// tests every sector and closes the pending file at the end.  Before each
+// buffer: progress->setValue(0, 0, position) and progress->check(); an
+// InterruptedException from check() stops the scan in order (complete false).
+ScanReport runScan(FileCase& fileCase, const ConfigRecord& config, InterfaceCallback* progress);

@@ -1,0 +1,26 @@
+// A random-access, read-only byte source of known size.
+//
+// read() either delivers exactly `size` bytes at `offset` and returns true,
+// or returns false after writing its reason to the debug log; there is no
+// partial result.  Reading zero bytes at the very end succeeds.
+#pragma once
+
+#include <cstdint>
+
+class Reader {
+ public:
+  virtual ~Reader() {}
+  uint64_t size() const { return size_; }
+  virtual bool read(uint64_t offset, void* buffer, uint64_t size) = 0;
+
+  // Overflow-safe bound check: [offset, offset+length) lies inside [0, limit).
+  static bool fits(uint64_t offset, uint64_t length, uint64_t limit) {
+    return length <= limit && offset <= limit - length;
+  }
+
+ protected:
+  void setSize(uint64_t size) { size_ = size; }
+
+ private:
+  uint64_t size_ = 0;
+};
