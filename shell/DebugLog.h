@@ -21,8 +21,12 @@ void openDebugLog(const char* target);
 // The text collected so far when the log is kept in memory; empty otherwise.
 std::string debugLogText();
 
+// The discarding stream (also what dlog() gives while debugLog is still
+// unset during static initialisation).
+std::ostream& debugLogNull();
+
 // The stream to write a log line to.
-inline std::ostream& dlog() { return *debugLog; }
+inline std::ostream& dlog() { return debugLog ? *debugLog : debugLogNull(); }
 
 // Test support: collect the log in a fresh in-memory buffer until the guard
 // goes away, then restore the previous target.

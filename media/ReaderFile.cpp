@@ -1,0 +1,97 @@
+// Raw image files, files and block devices, read with positioned reads.
+
+#include "media/ReaderFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+
+#include "shell/Charset.h"
+#include "shell/DebugLog.h"
+
+namespace {
+
+const uint64_t kMaxOffset = static_cast<uint64_t>(INT64_MAX);
+// One pread asks for at most this much, so a huge request never needs a
+// single call that the kernel would cut anyway.
+const uint64_t kMaxChunk = 1ULL << 30;
+
+}  // namespace
+
+ReaderFile::~ReaderFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool ReaderFile::open(const char* path) {
+  std::string name = path ? path : "";
+  int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    dlog() << "ReaderFile(34): " << name << " " << lastErrorText() << "\n";
+    return false;
+  }
+  struct stat st;
+  if (fstat(fd, &st) != 0) {
+    dlog() << "ReaderFile(39): " << name << " " << lastErrorText() << "\n";
+    ::close(fd);
+    return false;
+  }
+  if (S_ISDIR(st.st_mode)) {
+    errno = EISDIR;
+    dlog() << "ReaderFile(34): " << name << " " << lastErrorText() << "\n";
+    ::close(fd);
+    return false;
+  }
+  uint64_t size;
+  if (S_ISREG(st.st_mode)) {
+    size = static_cast<uint64_t>(st.st_size);
+  } else {
+    // A block device reports its size only through its end position.
+    off_t end = lseek(fd, 0, SEEK_END);
+    if (end < 0) {
+      dlog() << "ReaderFile(39): " << name << " " << lastErrorText() << "\n";
+      ::close(fd);
+      return false;
+    }
+    size = static_cast<uint64_t>(end);
+  }
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = fd;
+  path_ = name;
+  device_ = st.st_dev;
+  inode_ = st.st_ino;
+  setSize(size);
+  return true;
+}
+
+bool ReaderFile::read(uint64_t offset, void* buffer, uint64_t size) {
+  if (!Reader::fits(offset, size, kMaxOffset)) {
+    dlog() << "ReaderFile(52): " << offset << "\n";
+    return false;
+  }
+  if (fd_ < 0 || !Reader::fits(offset, size, this->size())) {
+    dlog() << "ReaderFile(56): " << offset << " " << size << "\n";
+    return false;
+  }
+  uint8_t* out = static_cast<uint8_t*>(buffer);
+  uint64_t done = 0;
+  while (done < size) {
+    uint64_t want = size - done;
+    if (want > kMaxChunk) want = kMaxChunk;
+    ssize_t got = pread(fd_, out + done, static_cast<size_t>(want), static_cast<off_t>(offset + done));
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      dlog() << "ReaderFile(56): " << offset << " " << size << " " << lastErrorText() << "\n";
+      return false;
+    }
+    if (got == 0) {
+      dlog() << "ReaderFile(56): " << offset << " " << size << "\n";
+      return false;
+    }
+    done += static_cast<uint64_t>(got);
+  }
+  return true;
+}
