@@ -1,0 +1,19 @@
+// The program's entry point.
+#include "shell/Config.h"
+#include "shell/DebugLog.h"
+#include "shell/ProgramInit.h"
+#include "shell/gtk/ProgramInitGui.h"
+#include "shell/gtk/ProgramRun.h"
+
+int main(int argc, char** argv) {
+  openDebugLog(debugTargetOfArguments(argc, argv));
+  writeBanner();
+  int result;
+  {
+    ConfigRecord config;
+    result = ProgramInit(config, &argc, &argv);
+    if (result == 0)
+      result = ProgramRun(config);
+  }
+  return result;
+}
