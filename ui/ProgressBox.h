@@ -55,6 +55,7 @@ class ProgressBox : public ProgressBoxIC {
   // One refresh, as the 100 ms timer does it.
   void update();
 
+  // Cancel pressed, window closed, or the box destroyed with its parent.
   bool cancelled() const { return response_ != -1; }
   uint64_t position() const { return position_; }
   int style() const { return style_; }
@@ -83,8 +84,10 @@ class ProgressBox : public ProgressBoxIC {
   static gboolean onTimer(gpointer self);
   static gboolean onDelete(GtkWidget*, GdkEvent*, gpointer);
   static void onResponse(GtkDialog*, gint response, gpointer self);
-  GtkWidget* addRow(GtkWidget* vbox, GtkSizeGroup* group, const char* caption,
-                    DeferredLabel& value, bool grouped);
+  static void onDestroy(GtkWidget*, gpointer self);
+  // A caption (none when null; in group when group is not null) and the
+  // framed value label, packed into row.
+  void addItem(GtkWidget* row, GtkSizeGroup* group, const char* caption, DeferredLabel& value);
   void updateTimeEstimate(double fraction);
 
   int style_;
