@@ -1,16 +1,30 @@
 // The run loop and the program's outer frame.
 #pragma once
 
+#include <gtk/gtk.h>
+
 #include <functional>
 
 class ConfigRecord;
+class FileCase;
 
-// Shows the splash, then alternates the selection and browser windows
-// until the user quits.  0 after a normal end; -1 after an exception, which
-// is shown in an error box ("Exception: %1" or "Unknown exception") and
-// logged as "ProgramRun(51): text" or "ProgramRun(55)".
-int ProgramRun(ConfigRecord& config);
+// The two main windows that the run loop alternates; each returns true to
+// go on.  The entry point passes runSelectDevice and runBrowser
+// (ui/Windows.h); tests pass their own.
+struct MainWindows {
+  typedef bool (*Window)(GtkWindow* parent, ConfigRecord& media, FileCase& fileCase,
+                         ConfigRecord& config);
+  Window selectDevice = nullptr;
+  Window browser = nullptr;
+};
 
-// The exception frame alone: runs body, returns its result, or shows and
+// Shows the splash, then creates the media record and the file case and
+// alternates the selection and browser windows until either returns false.
+// 0 after a normal end; -1 after an exception, which is shown in an error
+// box ("Exception: %1" or "Unknown exception") and logged as
+// "ProgramRun(51): text" or "ProgramRun(55)".
+int ProgramRun(ConfigRecord& config, const MainWindows& windows);
+
+// The exception frame alone: runs body and returns its result, or shows and
 // logs an escaping exception and returns -1.
 int runGuarded(const std::function<int()>& body);

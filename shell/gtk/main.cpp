@@ -4,6 +4,7 @@
 #include "shell/ProgramInit.h"
 #include "shell/gtk/ProgramInitGui.h"
 #include "shell/gtk/ProgramRun.h"
+#include "ui/Windows.h"
 
 int main(int argc, char** argv) {
   openDebugLog(debugTargetOfArguments(argc, argv));
@@ -12,8 +13,12 @@ int main(int argc, char** argv) {
   {
     ConfigRecord config;
     result = ProgramInit(config, &argc, &argv);
-    if (result == 0)
-      result = ProgramRun(config);
+    if (result == 0) {
+      MainWindows windows;
+      windows.selectDevice = runSelectDevice;
+      windows.browser = runBrowser;
+      result = ProgramRun(config, windows);
+    }
   }
   return result;
 }
