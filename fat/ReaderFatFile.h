@@ -1,26 +1,53 @@
-// The reader of one file or directory inside a FAT volume, following its
-// cluster chain (or, for a deleted file, the run of free clusters after its
-// first cluster).
+// The reader of one file or directory inside a FAT volume.
+//
+// Positions in the file become positions on the medium through the file's
+// cluster list: the allocation chain when the first cluster is in use, or
+// the run of free clusters after it when it is not (how a deleted file,
+// whose chain the table no longer holds, is read back).  One object is
+// re-aimed at one file after another with open().
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <vector>
 
+#include "fat/Bitmap.h"
 #include "fat/FatParameters.h"
+#include "fat/FatTable.h"
 #include "media/Reader.h"
 
 class ReaderFatFile : public Reader {
  public:
+  // The medium is not owned and must outlive this object.  Empty list, size 0.
   explicit ReaderFatFile(Reader* medium);
   ~ReaderFatFile() override;
+
+  // Prepares the allocation table and the geometry of one volume.
+  bool init(const FatParameters& params, std::shared_ptr<Bitmap> copyMap);
+  // Builds the cluster list of a file of `size` bytes.  Never looks up more
+  // clusters than the size needs (and never more than the volume holds), so
+  // a looping or cross-linked table cannot hang it.  On success size() is
+  // the list length times the cluster size, which may be less than `size`
+  // when the chain or the free run is cut short: callers compare.
   bool open(uint64_t firstCluster, uint64_t size);
+  // Reads along the list; a read past the list goes on with the clusters
+  // that follow the last listed one (from cluster 2 for an empty list) and
+  // fails beyond the volume's last cluster.  Not bounded by size().
   bool read(uint64_t offset, void* buffer, uint64_t size) override;
+  // False for an empty list or one run of consecutive clusters.
   bool isFragmented() const;
   const FatParameters& parameters() const { return params_; }
+  const std::vector<uint64_t>& clusters() const { return clusters_; }
+  uint64_t clusterBytes() const { return clusterBytes_; }
 
  protected:
+  enum ChainState { kChainNone = 0, kChainAllocated = 1, kChainFree = 2 };
+
   Reader* medium_;
+  FatTable table_;
   FatParameters params_;
+  uint64_t dataStart_ = 0;     // medium byte position of cluster 2
+  uint64_t clusterBytes_ = 0;
+  int chainState_ = kChainNone;
   std::vector<uint64_t> clusters_;
 };

@@ -1,0 +1,119 @@
+#include "fat/FatTable.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "fat/BootSector.h"
+#include "media/Reader.h"
+#include "shell/DebugLog.h"
+#include "shell/Endian.h"
+
+FatTable::FatTable(Reader* medium) : medium_(medium) { memset(buffer_, 0, sizeof buffer_); }
+
+bool FatTable::init(const FatParameters& params, std::shared_ptr<Bitmap> copyMap) {
+  int type = fatTypeOf(params.dataClusters);
+  if (type == kFatInvalid) {
+    dlog() << "FATReader(25): " << type << "\n";
+    return false;
+  }
+  if (params.fatLba[1] <= params.fatLba[0]) {
+    dlog() << "FATReader(29): " << params.fatLba[0] << " " << params.fatLba[1] << "\n";
+    return false;
+  }
+  uint64_t sectors = tableSectors(params);
+  if (!copyMap || copyMap->size() != sectors) {
+    dlog() << "FATReader(34): copy map " << (copyMap ? copyMap->size() : 0) << " " << sectors << "\n";
+    return false;
+  }
+  params_ = params;
+  fatType_ = type;
+  fatSectors_ = sectors;
+  copyMap_ = std::move(copyMap);
+  bufferedSector_ = UINT64_MAX;
+  bufferedCount_ = 0;
+  return true;
+}
+
+uint64_t FatTable::tableSectors(const FatParameters& params) {
+  if (params.fatLba[1] <= params.fatLba[0]) return 0;
+  uint64_t fatSectors = uint64_t(params.fatLba[1]) - params.fatLba[0];
+  uint64_t entries = uint64_t(params.dataClusters) + 2;
+  uint64_t bytes = 0;
+  switch (fatTypeOf(params.dataClusters)) {
+    case kFat32: bytes = entries * 4; break;
+    case kFat16: bytes = entries * 2; break;
+    case kFat12: bytes = (entries * 3 + 1) / 2; break;
+    default: return 0;
+  }
+  uint64_t used = (bytes + kSectorBytes - 1) / kSectorBytes;
+  used = (used + kGroupSectors - 1) / kGroupSectors * kGroupSectors;
+  return std::min(fatSectors, used);
+}
+
+bool FatTable::getEntry(uint64_t cluster, FatEntryKind& kind, uint64_t& value) {
+  if (fatType_ == kFatInvalid || cluster < 2 || cluster > uint64_t(params_.dataClusters) + 1) {
+    dlog() << "FATReader(94): " << cluster << "\n";
+    dlog() << "FATReader(39): " << cluster << "\n";
+    return false;
+  }
+  uint64_t perGroup = 0, byteInGroup = 0, entryBytes = 2;
+  int failLine = 0;
+  switch (fatType_) {
+    case kFat32:
+      perGroup = 384, byteInGroup = (cluster % 384) * 4, entryBytes = 4, failLine = 51;
+      break;
+    case kFat16:
+      perGroup = 768, byteInGroup = (cluster % 768) * 2, failLine = 64;
+      break;
+    default:
+      perGroup = 1024, byteInGroup = (cluster % 1024) * 3 / 2, failLine = 77;
+      break;
+  }
+  uint64_t first = (cluster / perGroup) * kGroupSectors;
+  uint64_t needed = (byteInGroup + entryBytes - 1) / kSectorBytes + 1;
+  if (!readFatSectors(first, needed)) {
+    dlog() << "FATReader(" << failLine << "): " << first << " " << needed << "\n";
+    return false;
+  }
+  const uint8_t* p = buffer_ + byteInGroup;
+  uint32_t raw = 0;
+  switch (fatType_) {
+    case kFat32: raw = le32(p) & 0x0FFFFFFFu; break;
+    case kFat16: raw = le16(p); break;
+    default:
+      raw = (cluster & 1) ? (p[0] >> 4) + p[1] * 16u : p[0] + (p[1] & 0x0Fu) * 256u;
+      break;
+  }
+  value = raw;
+  kind = classifyFatEntry(fatType_, raw);
+  return true;
+}
+
+bool FatTable::readFatSectors(uint64_t first, uint64_t needed) {
+  if (!Reader::fits(first, needed, fatSectors_)) {
+    dlog() << "FATReader(105): " << first << " " << needed << " " << fatSectors_ << "\n";
+    return false;
+  }
+  uint64_t count = std::min<uint64_t>(kGroupSectors, fatSectors_ - first);
+  if (bufferedSector_ == first && bufferedCount_ == count) return true;
+  bufferedSector_ = UINT64_MAX;
+  // Runs of sectors that come from the same FAT copy are read in one go.
+  uint64_t done = 0;
+  while (done < count) {
+    bool second = copyMap_->get(first + done);
+    uint64_t run = 1;
+    while (done + run < count && copyMap_->get(first + done + run) == second) ++run;
+    uint64_t sector = params_.lba + params_.fatLba[second ? 1 : 0] + first + done;
+    uint64_t offset = sector * kSectorBytes;
+    uint64_t length = run * kSectorBytes;
+    if (sector > UINT64_MAX / kSectorBytes ||
+        !medium_->read(offset, buffer_ + done * kSectorBytes, length)) {
+      dlog() << "FATReader(127): " << offset << " " << length << "\n";
+      return false;
+    }
+    done += run;
+  }
+  bufferedSector_ = first;
+  bufferedCount_ = count;
+  return true;
+}

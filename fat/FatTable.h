@@ -1,0 +1,57 @@
+// The allocation-table reader of one FAT volume.
+//
+// Entries are read in groups that fill a 1536-byte buffer exactly (three
+// sectors: 384 FAT32, 768 FAT16 or 1024 FAT12 entries).  Each FAT sector is
+// read from the first or the second FAT as the FAT-copy map says (bit clear:
+// first FAT, bit set: second), so a volume whose first FAT is damaged can be
+// read through its copy.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "fat/Bitmap.h"
+#include "fat/FatEntry.h"
+#include "fat/FatParameters.h"
+
+class Reader;
+
+class FatTable {
+ public:
+  static const uint32_t kSectorBytes = 512;
+  static const uint32_t kGroupSectors = 3;
+  static const uint32_t kGroupBytes = kGroupSectors * kSectorBytes;
+
+  // The medium is not owned and must outlive the table.
+  explicit FatTable(Reader* medium);
+
+  // The number of FAT sectors the table reads (and the copy map covers):
+  // those that hold the entries of clusters 0 .. dataClusters + 1, rounded up
+  // to whole groups, but never more than the FAT's own length.  Sectors past
+  // the last cluster's entry are never looked at, so a bogus sectors-per-FAT
+  // value cannot make the map large.
+  static uint64_t tableSectors(const FatParameters& params);
+
+  // Fails for an invalid FAT type, a second FAT that does not follow the
+  // first, or a copy map whose size is not tableSectors().  The map is
+  // shared with the caller and must not change after this call (the last
+  // group read is kept).
+  bool init(const FatParameters& params, std::shared_ptr<Bitmap> copyMap);
+  // The entry of `cluster` (2 .. dataClusters + 1); value is the raw entry
+  // (FAT32 masked to 28 bits).
+  bool getEntry(uint64_t cluster, FatEntryKind& kind, uint64_t& value);
+  int fatType() const { return fatType_; }
+  uint64_t fatSectors() const { return fatSectors_; }
+
+ private:
+  bool readFatSectors(uint64_t first, uint64_t needed);
+
+  Reader* medium_;
+  FatParameters params_;
+  int fatType_ = 0;
+  uint64_t fatSectors_ = 0;
+  uint8_t buffer_[kGroupBytes];
+  std::shared_ptr<Bitmap> copyMap_;
+  uint64_t bufferedSector_ = UINT64_MAX;  // first FAT sector held in buffer_
+  uint64_t bufferedCount_ = 0;
+};
