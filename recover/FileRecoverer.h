@@ -1,16 +1,21 @@
 // Writes found files into a destination folder.
 //
-// Names are offset-size[f].type; outputs are created exclusively, so an
-// existing file is never replaced: on a clash the next free name
-// ("-1", "-2", ... before the extension) is taken.  A destination on the
-// medium being recovered is refused.
+// Names are offset-size[f].type, made safe (see FileName.h).  Outputs are
+// created exclusively, so an existing file is never replaced: on a clash
+// the next free name ("-1", "-2", ... before the extension) is taken.  A
+// destination on the medium being recovered is refused (setMedium).
+// Unreadable parts of a file are written as zeros and counted.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <sys/types.h>
+#include <utility>
+#include <vector>
 
 #include "engine/FileModule.h"
+#include "recover/FileName.h"
+#include "recover/MediumGuard.h"
 
 class FileCase;
 class InterfaceCallback;
@@ -18,45 +23,86 @@ class Questions;
 
 class FileRecoverer {
  public:
-  // progress and questions may be null (no progress; failures answered "Yes").
+  // Why the last attempt failed.
+  enum Failure { NoFailure, NoReader, CannotCreate, CannotWrite, OnMedium };
+
+  // progress and questions may be null (no progress; failures answered
+  // "Yes").  Neither is owned; the progress total is the caller's business
+  // (each written piece is reported with setValue(1, 0, bytes)).
   FileRecoverer(InterfaceCallback* progress, Questions* questions, FileCase* fileCase,
                 uint64_t totalBytes, const std::string& destinationFolder);
 
-  // Throws InterruptedException on cancel, or on No to the failure question.
+  // Destinations on this medium are refused.
+  void setMedium(const MediumIdentity& medium) { medium_ = medium; checkedFolder_.clear(); }
+  // Files with a FAT name ("fn") are written under that name, made safe;
+  // on a clash the offset goes before the extension.
+  void setKeepNames(bool keep) { keepNames_ = keep; }
+  // Compute the MD5 of each file written (lastMd5()).
+  void setHashing(bool hashing) { hashing_ = hashing; }
+
+  // Throw InterruptedException on cancel, or on No to the failure question.
   bool recover(const FileModule::File& file);
   bool recoverTo(const FileModule::File& file, const std::string& sourceText,
                  const std::string& destinationPath);
+  // One attempt, without questions.
   bool recover_ll(const FileModule::File& file, const char* sourceText, const char* destinationPath);
 
   // The proposed name in the destination folder (before clash resolution).
   std::string destinationPath(const FileModule::File& file) const;
-  // The path actually written by the last successful recover.
+  // folder/fn made safe, or empty when keeping names is off or there is no "fn".
+  std::string namedPath(const FileModule::File& file) const;
+  // "Type: %1, Offset: %2, Size: %3", translated and filled in.
+  static std::string sourceTextOf(const FileModule::File& file);
+
+  // Of the last attempt: the path actually written (empty if none was
+  // created), why it failed, the unreadable bytes and their ranges (offset
+  // in the file, length), and the MD5 when hashing.
   const std::string& lastPath() const { return lastPath_; }
-  // Unreadable bytes of the last file, and of all files so far.
+  Failure lastFailure() const { return lastFailure_; }
   uint64_t lastUnreadableBytes() const { return lastUnreadable_; }
+  const std::vector<std::pair<uint64_t, uint64_t>>& lastUnreadableRanges() const { return lastRanges_; }
+  const std::string& lastMd5() const { return lastMd5_; }
+
+  // Over the whole command.
   uint64_t totalUnreadableBytes() const { return totalUnreadable_; }
   uint64_t filesWithUnreadableBytes() const { return filesWithUnreadable_; }
+  uint64_t bytesWritten() const { return written_; }
+  uint64_t totalBytes() const { return total_; }
+  const std::string& folder() const { return folder_; }
+
+  // The most names tried for one file before giving up.
+  static const int kMaxClashes = 10000;
 
  private:
+  bool recoverCandidates(const FileModule::File& file, const std::string& sourceText,
+                         const std::vector<std::string>& candidates);
+  bool attempt(const FileModule::File& file, const std::string& sourceText,
+               const std::vector<std::string>& candidates);
+  int openExclusive(const std::vector<std::string>& candidates, std::string* used);
+  bool folderOnMedium(const std::string& path);
+
   InterfaceCallback* progress_;
   Questions* questions_;
   FileCase* fileCase_;
   uint64_t total_;
-  uint64_t done_ = 0;
   std::string folder_;
   bool yesToAll_ = false;
+  bool keepNames_ = false;
+  bool hashing_ = false;
+  MediumIdentity medium_;
+  std::string checkedFolder_;
+  bool checkedOnMedium_ = false;
+
   std::string lastPath_;
+  Failure lastFailure_ = NoFailure;
   uint64_t lastUnreadable_ = 0;
+  std::vector<std::pair<uint64_t, uint64_t>> lastRanges_;
+  std::string lastMd5_;
   uint64_t totalUnreadable_ = 0;
   uint64_t filesWithUnreadable_ = 0;
+  uint64_t written_ = 0;
 };
 
-// A file name made safe: no "/", no NUL, not "." or "..", not empty.
-std::string safeFileName(const std::string& name);
-
-// True when `path` (an existing file or folder, or the folder it would be
-// created in) is the medium itself or lies on it: same device and inode as
-// the medium's file, or under a mount point of the medium.  `why` gets a
-// one-line reason.
+// For callers that know only the device and inode of an image file.
 bool destinationOnMedium(const std::string& path, dev_t mediumDevice, ino_t mediumInode,
                          std::string* why);
