@@ -3,11 +3,14 @@
 #include "engine/FileModuleRegistry.h"
 
 #include "engine/modules/FileModuleJpeg.h"
+#include "engine/modules/FileModuleRiff.h"
 
 FileModuleRegistry::FileModuleRegistry() {
   // The one table of format modules: a new module is added here, under all
   // of its names (names sharing a line share one stateless instance).
   add("jpeg", std::make_shared<FileModuleJpeg>());
+  auto riff = std::make_shared<FileModuleRiff>();
+  for (const char* name : {"riff", "avi", "wav", "rmi", "ani"}) add(name, riff);
 }
 
 void FileModuleRegistry::add(const std::string& name, std::shared_ptr<FileModule> module) {

@@ -25,3 +25,8 @@ bool Pattern::matches(const uint8_t* sector, uint32_t length) const {
   if (scanModule_) return scanModule_->scan(sector, length);
   return true;
 }
+
+// Out-of-line definitions: the constants may be bound to references.
+const uint32_t Pattern::kSectorLength;
+const uint32_t Pattern::kMaxLength;
+const uint64_t Pattern::kDefaultMaxSize;

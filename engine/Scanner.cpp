@@ -24,6 +24,9 @@ struct Scanner::Dispatch {
   std::vector<uint64_t> scratch;
 };
 
+const uint32_t Scanner::kSectorLength;
+const uint32_t Scanner::kDefaultBufferSize;
+
 Scanner::Scanner(Reader* medium, FileModuleRegistry* registry)
     : ReaderReader(medium), registry_(registry) {}
 

@@ -100,6 +100,8 @@ ScanEnd findMarker(PieceCache& cache, uint64_t& position) {
 
 }  // namespace
 
+const uint32_t FileModuleJpeg::kPieceSize;
+
 bool FileModuleJpeg::scan(const uint8_t* sector, uint32_t length) {
   return length >= 3 && sector[0] == 0xFF && sector[1] == 0xD8 && sector[2] == 0xFF;
 }
