@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -51,6 +53,22 @@ GtkWidget* visibleDialog() {
   return found;
 }
 
+// With MZK_UI_SHOTS=<folder>, a picture of the screen for each dialog the
+// tests drive, to look at by eye.
+void screenshot() {
+  const char* folder = getenv("MZK_UI_SHOTS");
+  if (!folder)
+    return;
+  static int count = 0;
+  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string path = std::string(folder) + "/" + (test ? test->name() : "shot") + "-" +
+                     std::to_string(++count) + ".png";
+  gdk_window_process_all_updates();
+  gdk_flush();
+  std::string command = "import -window root '" + path + "'";
+  g_spawn_command_line_sync(command.c_str(), nullptr, nullptr, nullptr, nullptr);
+}
+
 namespace {
 struct Pending {
   std::function<void(GtkWidget*)> action;
@@ -62,6 +80,7 @@ gboolean poll(gpointer data) {
   GtkWidget* dialog = visibleDialog();
   // Wait for the first layout as well, so that sizes can be checked.
   if (dialog && GTK_WIDGET(dialog)->allocation.width > 1 && ++pending->polls > 2) {
+    screenshot();
     pending->action(dialog);
     delete pending;
     return FALSE;
