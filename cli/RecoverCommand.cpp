@@ -1,0 +1,314 @@
+// The run of mzk-recover.
+
+#include "cli/RecoverCommand.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+
+#include "cli/StopSignals.h"
+#include "cli/TerminalProgress.h"
+#include "engine/FileCase.h"
+#include "engine/ScanRun.h"
+#include "media/ReaderFile.h"
+#include "recover/ByteRuns.h"
+#include "recover/DfxmlReport.h"
+#include "recover/FileRecoverer.h"
+#include "shell/Config.h"
+#include "shell/DebugLog.h"
+#include "shell/Questions.h"
+
+namespace {
+
+const char kProgram[] = "mzk-recover";
+// At most this many unreadable ranges are named in the line of one file.
+const size_t kRangesShown = 8;
+
+// Failures are told by the command itself, one line each; the recovery
+// always goes on.
+class AnswerYesToAll : public Questions {
+ public:
+  int ask(Kind, const std::string&, bool, const char*) override { return Checked; }
+};
+
+// Counts found files for the progress line.
+class FoundCounter : public FileCase::Callback {
+ public:
+  explicit FoundCounter(TerminalProgress& progress) : progress_(progress) {}
+  void added(const std::string&, const FileModule::File&) override { progress_.setFilesFound(++count_); }
+
+ private:
+  TerminalProgress& progress_;
+  uint64_t count_ = 0;
+};
+
+std::string lower(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
+// Text from the medium in a tab-separated line: no tabs or line ends.
+std::string listField(const std::string& text) {
+  std::string out = text;
+  for (char& c : out)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  return out;
+}
+
+bool makeFolders(const std::string& path, std::string& error) {
+  std::string partial;
+  size_t at = 0;
+  while (at <= path.size()) {
+    size_t slash = path.find('/', at);
+    if (slash == std::string::npos) slash = path.size();
+    partial = path.substr(0, slash);
+    at = slash + 1;
+    if (partial.empty()) continue;
+    if (mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST) {
+      error = partial + ": " + strerror(errno);
+      return false;
+    }
+  }
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) {
+    error = path + ": " + strerror(errno);
+    return false;
+  }
+  if (!S_ISDIR(st.st_mode)) {
+    error = path + " is not a folder";
+    return false;
+  }
+  if (access(path.c_str(), W_OK | X_OK) != 0) {
+    error = path + " is not writable: " + strerror(errno);
+    return false;
+  }
+  return true;
+}
+
+std::string baseName(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string rangesText(const std::vector<std::pair<uint64_t, uint64_t>>& ranges) {
+  std::string text;
+  for (size_t i = 0; i < ranges.size() && i < kRangesShown; ++i) {
+    if (i) text += ", ";
+    text += std::to_string(ranges[i].first) + "+" + std::to_string(ranges[i].second);
+  }
+  if (ranges.size() > kRangesShown) text += ", ...";
+  return text;
+}
+
+}  // namespace
+
+void complain(const std::string& message) { fprintf(stderr, "%s: %s\n", kProgram, message.c_str()); }
+
+std::string listLine(const FileModule::File& file) {
+  const Attributes& a = file.attributes;
+  return std::to_string(file.offset) + "\t" + std::to_string(file.size) + "\t" + listField(a.getString("t")) + "\t" +
+         (a.getBool("fragmented", false) ? "1" : "0") + "\t" + std::to_string(a.getInt32("fs", -1)) + "\t" +
+         listField(a.getString("fn"));
+}
+
+bool RecoverCommand::wanted(const FileModule::File& file) const {
+  if (file.size < options_.minSize) return false;
+  if (options_.types.empty()) return true;
+  std::string type = lower(file.attributes.getString("t"));
+  for (const std::string& t : options_.types)
+    if (t == type) return true;
+  return false;
+}
+
+int RecoverCommand::run() {
+  // Configuration: the program's folder, its mzk.cfg, then the pattern files
+  // beside it.  A missing mzk.cfg is fine.
+  ConfigRecord config;
+  config.set("Program Path", programPath_);
+  std::string configFile = programPath_ + "/mzk.cfg";
+  if (access(configFile.c_str(), F_OK) == 0 && !readConfigFile(config, configFile, '#'))
+    dlog() << "ProgramInit(30): " << configFile << "\n";
+  for (const char* name : {"Scanner.cfg", "FsScanner.cfg"}) {
+    std::string path = programPath_ + "/" + name;
+    if (access(path.c_str(), R_OK) != 0) {
+      complain("cannot read pattern file " + path + ": " + strerror(errno));
+      return kExitEnvironment;
+    }
+  }
+
+  // The medium, read-only.
+  struct stat st;
+  if (stat(options_.input.c_str(), &st) != 0) {
+    complain("cannot open " + options_.input + ": " + strerror(errno));
+    return kExitInput;
+  }
+  if (S_ISDIR(st.st_mode)) {
+    complain("cannot open " + options_.input + ": it is a folder, not an image file or device");
+    return kExitInput;
+  }
+  std::unique_ptr<ReaderFile> medium(new ReaderFile);
+  errno = 0;
+  if (!medium->open(options_.input.c_str())) {
+    complain("cannot open " + options_.input + ": " + (errno ? strerror(errno) : "unknown error"));
+    return kExitInput;
+  }
+  const uint64_t mediumSize = medium->size();
+  MediumIdentity identity;
+  identifyMedium(options_.input, identity);
+
+  // The destination, before any time is spent scanning.
+  DfxmlReport report;
+  if (!options_.list) {
+    std::string why;
+    if (destinationOnMedium(options_.outputFolder, identity, &why)) {
+      complain("refusing to write to " + options_.outputFolder + ": " + why);
+      return kExitEnvironment;
+    }
+    std::string error;
+    if (!makeFolders(options_.outputFolder, error)) {
+      complain("cannot use output folder " + error);
+      return kExitEnvironment;
+    }
+    if (!options_.reportPath.empty()) {
+      if (destinationOnMedium(options_.reportPath, identity, &why)) {
+        complain("refusing to write the report to " + options_.reportPath + ": " + why);
+        return kExitEnvironment;
+      }
+      if (!report.create(options_.reportPath, &error)) {
+        complain("cannot create report " + options_.reportPath + ": " + error);
+        return kExitEnvironment;
+      }
+      report.begin(kProgram, MZK_REVISION, commandLine_, options_.input, mediumSize);
+    }
+  }
+
+  std::unique_ptr<FileCase> fileCase;
+  try {
+    fileCase.reset(new FileCase(config));
+  } catch (std::exception& e) {
+    complain("invalid pattern file " + programPath_ + "/FsScanner.cfg (" + e.what() + ")");
+    return kExitEnvironment;
+  }
+  fileCase->setReader(medium.release());
+
+  TerminalProgress progress(isatty(STDERR_FILENO) != 0);
+  FoundCounter counter(progress);
+  fileCase->setCallback(&counter);
+  StopSignals::install();
+
+  progress.beginPhase("scan", mediumSize - mediumSize % 512);
+  ScanReport scan;
+  try {
+    scan = runScan(*fileCase, config, &progress);
+  } catch (std::exception& e) {
+    progress.clear();
+    complain("invalid pattern file " + programPath_ + "/Scanner.cfg (" + e.what() + ")");
+    return kExitEnvironment;
+  }
+  fileCase->setCallback(nullptr);
+  progress.clear();
+
+  std::vector<FileModule::File> files;
+  for (const std::string& key : fileCase->order()) {
+    const FileModule::File* file = fileCase->findFile(key);
+    if (file && wanted(*file)) files.push_back(*file);
+  }
+  if (!scan.complete) {
+    stopped_ = true;
+    complain("scan stopped at " + std::to_string(scan.position) + " of " + std::to_string(scan.total) + " bytes; " +
+             (options_.list ? std::string("listing") : std::string("recovering")) + " the " +
+             std::to_string(files.size()) + " files found so far" +
+             (options_.list ? "" : " (Ctrl-C again to abort)"));
+  }
+  if (scan.unreadableBytes) {
+    inputProblem_ = true;
+    complain(std::to_string(scan.unreadableBytes) + " bytes of the medium could not be read (" +
+             std::to_string(scan.unreadable.size()) + " ranges, first at " +
+             std::to_string(scan.unreadable.front().first) + "); files there may be missing");
+  }
+
+  if (options_.list) {
+    for (const FileModule::File& file : files) printf("%s\n", listLine(file).c_str());
+    if (fflush(stdout) != 0 || ferror(stdout)) {
+      complain(std::string("cannot write the list: ") + strerror(errno));
+      return kExitEnvironment;
+    }
+    return stopped_ ? kExitStopped : inputProblem_ ? kExitInput : kExitDone;
+  }
+
+  uint64_t total = 0;
+  for (const FileModule::File& file : files) total += file.size;
+  AnswerYesToAll answers;
+  FileRecoverer recoverer(&progress, &answers, fileCase.get(), total, options_.outputFolder);
+  recoverer.setMedium(identity);
+  recoverer.setKeepNames(options_.keepNames);
+  recoverer.setHashing(!options_.reportPath.empty());
+  progress.beginPhase("recover", total);
+  uint64_t recovered = 0, done = 0;
+  bool aborted = false;
+  for (const FileModule::File& file : files) {
+    progress.setFilesDone(++done, files.size());
+    bool ok;
+    try {
+      ok = recoverer.recover(file);
+    } catch (InterruptedException&) {
+      aborted = true;
+      break;
+    }
+    std::string source = FileRecoverer::sourceTextOf(file);
+    if (!ok) {
+      progress.clear();
+      switch (recoverer.lastFailure()) {
+        case FileRecoverer::NoReader:
+          inputProblem_ = true;
+          complain("cannot read " + source + " from the medium; nothing written");
+          break;
+        case FileRecoverer::OnMedium:
+          environmentProblem_ = true;
+          complain("refusing to write " + source + ": the destination lies on the medium");
+          break;
+        default:
+          environmentProblem_ = true;
+          complain("cannot write " + source + " to " +
+                   (recoverer.lastPath().empty() ? recoverer.destinationPath(file) : recoverer.lastPath()) +
+                   (recoverer.lastPath().empty() ? "" : " (incomplete file left)"));
+      }
+      continue;
+    }
+    ++recovered;
+    if (recoverer.lastUnreadableBytes()) {
+      inputProblem_ = true;
+      progress.clear();
+      complain(recoverer.lastPath() + ": " + std::to_string(recoverer.lastUnreadableBytes()) +
+               " unreadable bytes written as zeros (at " + rangesText(recoverer.lastUnreadableRanges()) + ")");
+    }
+    if (!options_.reportPath.empty())
+      report.fileObject(baseName(recoverer.lastPath()), file.size, byteRunsOf(*fileCase, file), recoverer.lastMd5(),
+                        recoverer.lastUnreadableBytes());
+  }
+  progress.clear();
+  if (aborted) {
+    stopped_ = true;
+    complain("recovery aborted; the file being written may be incomplete");
+  }
+  if (!options_.reportPath.empty() && !report.finish(recovered, recoverer.totalUnreadableBytes())) {
+    environmentProblem_ = true;
+    complain("cannot write report " + options_.reportPath);
+  }
+  std::string summary = "recovered " + std::to_string(recovered) + " of " + std::to_string(files.size()) +
+                        " files into " + options_.outputFolder;
+  if (recoverer.filesWithUnreadableBytes())
+    summary += "; " + std::to_string(recoverer.filesWithUnreadableBytes()) + " with unreadable parts (" +
+               std::to_string(recoverer.totalUnreadableBytes()) + " bytes zero-filled)";
+  complain(summary);
+  if (stopped_) return kExitStopped;
+  if (environmentProblem_) return kExitEnvironment;
+  if (inputProblem_) return kExitInput;
+  return kExitDone;
+}

@@ -1,0 +1,43 @@
+// One run of mzk-recover: configuration, checks of the input and the
+// destination, the scan, then listing or recovering what was found.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "cli/RecoverOptions.h"
+#include "engine/FileModule.h"
+
+enum RecoverExit {
+  kExitDone = 0,
+  kExitEnvironment = 1,  // bad usage, pattern file, destination
+  kExitInput = 2,        // medium cannot be opened or read
+  kExitInternal = 3,
+  kExitStopped = 130,
+};
+
+class RecoverCommand {
+ public:
+  RecoverCommand(const RecoverOptions& options, const std::string& programPath, const std::string& commandLine)
+      : options_(options), programPath_(programPath), commandLine_(commandLine) {}
+  // The exit status; every problem has been told on stderr.
+  int run();
+
+ private:
+  bool wanted(const FileModule::File& file) const;
+  bool prepareOutputFolder(const std::string& inputPath);
+  void note(int status);
+
+  RecoverOptions options_;
+  std::string programPath_;
+  std::string commandLine_;
+  bool environmentProblem_ = false;
+  bool inputProblem_ = false;
+  bool stopped_ = false;
+};
+
+// A line of --list for one found file.
+std::string listLine(const FileModule::File& file);
+
+// Prints "mzk-recover: <message>" on stderr.
+void complain(const std::string& message);

@@ -1,0 +1,159 @@
+// DFXML output.
+
+#include "recover/DfxmlReport.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+
+namespace {
+
+const char kReplacement[] = "\xEF\xBF\xBD";
+
+// Length of the valid UTF-8 sequence at p (of n bytes), 0 when invalid.
+size_t utf8Length(const unsigned char* p, size_t n, uint32_t* code) {
+  unsigned char c = p[0];
+  size_t length;
+  uint32_t value;
+  if (c < 0x80) {
+    *code = c;
+    return 1;
+  } else if (c >= 0xC2 && c <= 0xDF) {
+    length = 2;
+    value = c & 0x1F;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    length = 3;
+    value = c & 0x0F;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    length = 4;
+    value = c & 0x07;
+  } else {
+    return 0;
+  }
+  if (n < length) return 0;
+  for (size_t i = 1; i < length; ++i) {
+    if ((p[i] & 0xC0) != 0x80) return 0;
+    value = (value << 6) | (p[i] & 0x3F);
+  }
+  // Overlong forms, surrogates and values beyond U+10FFFF.
+  if ((length == 3 && value < 0x800) || (length == 4 && (value < 0x10000 || value > 0x10FFFF)) ||
+      (value >= 0xD800 && value <= 0xDFFF))
+    return 0;
+  *code = value;
+  return length;
+}
+
+std::string isoTime(time_t t) {
+  struct tm tm;
+  gmtime_r(&t, &tm);
+  char buffer[32];
+  strftime(buffer, sizeof buffer, "%Y-%m-%dT%H:%M:%SZ", &tm);
+  return buffer;
+}
+
+}  // namespace
+
+std::string xmlEscape(const std::string& text) {
+  std::string out;
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text.data());
+  size_t n = text.size();
+  for (size_t i = 0; i < n;) {
+    uint32_t code = 0;
+    size_t length = utf8Length(p + i, n - i, &code);
+    if (length == 0) {
+      out += kReplacement;
+      ++i;
+      continue;
+    }
+    switch (code) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&apos;"; break;
+      default:
+        if ((code < 0x20 && code != '\t' && code != '\n' && code != '\r') || code == 0xFFFE || code == 0xFFFF)
+          out += kReplacement;
+        else
+          out.append(text, i, length);
+    }
+    i += length;
+  }
+  return out;
+}
+
+DfxmlReport::~DfxmlReport() {
+  if (out_) fclose(out_);
+}
+
+bool DfxmlReport::create(const std::string& path, std::string* error) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+  if (fd < 0) {
+    if (error) *error = strerror(errno);
+    return false;
+  }
+  out_ = fdopen(fd, "w");
+  if (!out_) {
+    if (error) *error = strerror(errno);
+    ::close(fd);
+    return false;
+  }
+  return true;
+}
+
+void DfxmlReport::put(const std::string& text) {
+  if (!out_) return;
+  if (fwrite(text.data(), 1, text.size(), out_) != text.size()) failed_ = true;
+}
+
+void DfxmlReport::begin(const std::string& program, const std::string& version, const std::string& commandLine,
+                        const std::string& imagePath, uint64_t imageSize) {
+  put("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
+  put("<dfxml xmlns=\"http://www.forensicswiki.org/wiki/Category:Digital_Forensics_XML\" "
+      "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" version=\"1.0\">\n");
+  put("  <metadata>\n    <dc:type>Carve Report</dc:type>\n  </metadata>\n");
+  put("  <creator version=\"1.0\">\n");
+  put("    <program>" + xmlEscape(program) + "</program>\n");
+  put("    <version>" + xmlEscape(version) + "</version>\n");
+  put("    <execution_environment>\n");
+  put("      <command_line>" + xmlEscape(commandLine) + "</command_line>\n");
+  put("      <start_time>" + isoTime(time(nullptr)) + "</start_time>\n");
+  put("    </execution_environment>\n");
+  put("  </creator>\n");
+  put("  <source>\n");
+  put("    <image_filename>" + xmlEscape(imagePath) + "</image_filename>\n");
+  put("    <imagesize>" + std::to_string(imageSize) + "</imagesize>\n");
+  put("  </source>\n");
+}
+
+void DfxmlReport::fileObject(const std::string& filename, uint64_t size, const std::vector<ByteRun>& runs,
+                             const std::string& md5, uint64_t unreadableBytes) {
+  put("  <fileobject>\n");
+  put("    <filename>" + xmlEscape(filename) + "</filename>\n");
+  put("    <filesize>" + std::to_string(size) + "</filesize>\n");
+  if (!runs.empty()) {
+    put("    <byte_runs>\n");
+    for (const ByteRun& run : runs)
+      put("      <byte_run file_offset=\"" + std::to_string(run.fileOffset) + "\" img_offset=\"" +
+          std::to_string(run.imageOffset) + "\" len=\"" + std::to_string(run.length) + "\"/>\n");
+    put("    </byte_runs>\n");
+  }
+  if (unreadableBytes) put("    <unreadable_bytes>" + std::to_string(unreadableBytes) + "</unreadable_bytes>\n");
+  if (!md5.empty()) put("    <hashdigest type=\"md5\">" + xmlEscape(md5) + "</hashdigest>\n");
+  put("  </fileobject>\n");
+  if (out_) fflush(out_);
+}
+
+bool DfxmlReport::finish(uint64_t filesRecovered, uint64_t unreadableBytes) {
+  if (!out_) return false;
+  put("  <summary files_recovered=\"" + std::to_string(filesRecovered) + "\" unreadable_bytes=\"" +
+      std::to_string(unreadableBytes) + "\"/>\n");
+  put("</dfxml>\n");
+  bool ok = !failed_;
+  if (fclose(out_) != 0) ok = false;
+  out_ = nullptr;
+  return ok;
+}
