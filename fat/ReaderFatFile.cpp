@@ -1,6 +1,7 @@
 #include "fat/ReaderFatFile.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "shell/DebugLog.h"
 
@@ -89,8 +90,26 @@ bool ReaderFatFile::open(uint64_t firstCluster, uint64_t size) {
         return false;
     }
   }
+  cutAtLoop();
   setSize(clusters_.size() * clusterBytes_);
   return true;
+}
+
+void ReaderFatFile::cutAtLoop() {
+  if (chainState_ != kChainAllocated || clusters_.size() < 2) return;
+  std::vector<uint64_t> sorted(clusters_);
+  std::sort(sorted.begin(), sorted.end());
+  if (std::adjacent_find(sorted.begin(), sorted.end()) == sorted.end()) return;
+  // A chain that comes back to one of its clusters loops; what follows the
+  // first repeat is not the file.
+  std::unordered_set<uint64_t> seen;
+  for (size_t i = 0; i < clusters_.size(); ++i) {
+    if (!seen.insert(clusters_[i]).second) {
+      dlog() << "ReaderFatFile(134): " << clusters_[i] << " " << i << "\n";
+      clusters_.resize(i);
+      return;
+    }
+  }
 }
 
 bool ReaderFatFile::read(uint64_t offset, void* buffer, uint64_t size) {

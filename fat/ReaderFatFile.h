@@ -26,7 +26,8 @@ class ReaderFatFile : public Reader {
   bool init(const FatParameters& params, std::shared_ptr<Bitmap> copyMap);
   // Builds the cluster list of a file of `size` bytes.  Never looks up more
   // clusters than the size needs (and never more than the volume holds), so
-  // a looping or cross-linked table cannot hang it.  On success size() is
+  // a looping or cross-linked table cannot hang it; a chain that loops is
+  // cut before its first repeated cluster.  On success size() is
   // the list length times the cluster size, which may be less than `size`
   // when the chain or the free run is cut short: callers compare.
   bool open(uint64_t firstCluster, uint64_t size);
@@ -41,6 +42,8 @@ class ReaderFatFile : public Reader {
   uint64_t clusterBytes() const { return clusterBytes_; }
 
  protected:
+  void cutAtLoop();
+
   enum ChainState { kChainNone = 0, kChainAllocated = 1, kChainFree = 2 };
 
   Reader* medium_;
