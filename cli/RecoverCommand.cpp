@@ -11,6 +11,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "cli/SimulatedBadReader.h"
 #include "cli/StopSignals.h"
 #include "cli/TerminalProgress.h"
 #include "engine/FileCase.h"
@@ -195,7 +196,16 @@ int RecoverCommand::run() {
     complain("invalid pattern file " + programPath_ + "/FsScanner.cfg (" + e.what() + ")");
     return kExitEnvironment;
   }
-  fileCase->setReader(medium.release());
+  if (options_.simulateBad.empty()) {
+    fileCase->setReader(medium.release());
+  } else {
+    SimulatedBadReader::Ranges ranges;
+    if (!parseRanges(options_.simulateBad, ranges)) {
+      complain("invalid ranges for --simulate-bad: '" + options_.simulateBad + "'");
+      return kExitEnvironment;
+    }
+    fileCase->setReader(new SimulatedBadReader(medium.release(), ranges));
+  }
 
   TerminalProgress progress(isatty(STDERR_FILENO) != 0);
   FoundCounter counter(progress);

@@ -11,7 +11,7 @@
 
 namespace {
 
-enum LongOnly { kConfigDir = 1000, kDebugLog, kVersion };
+enum LongOnly { kConfigDir = 1000, kDebugLog, kVersion, kSimulateBad };
 
 const struct option kOptions[] = {
     {"output", required_argument, nullptr, 'o'},
@@ -22,6 +22,7 @@ const struct option kOptions[] = {
     {"report", required_argument, nullptr, 'r'},
     {"config-dir", required_argument, nullptr, kConfigDir},
     {"debug-log", required_argument, nullptr, kDebugLog},
+    {"simulate-bad", required_argument, nullptr, kSimulateBad},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, kVersion},
     {nullptr, 0, nullptr, 0}};
@@ -109,6 +110,7 @@ bool parseRecoverOptions(int argc, char** argv, RecoverOptions& options, std::st
         break;
       case kConfigDir: options.configFolder = optarg; break;
       case kDebugLog: options.debugTarget = optarg; break;
+      case kSimulateBad: options.simulateBad = optarg; break;
       case 'h': options.help = true; return true;
       case kVersion: options.version = true; return true;
       case ':':
@@ -184,6 +186,9 @@ const char* recoverUsageText() {
       "        --debug-log TARGET\n"
       "                          debug log: null (default), stderr or a file name;\n"
       "                          dbg=TARGET does the same\n"
+      "        --simulate-bad OFFSET:LENGTH[,...]\n"
+      "                          treat these byte ranges of the medium as unreadable,\n"
+      "                          to try out how a damaged card is handled\n"
       "    -h, --help            show this text\n"
       "        --version         show the version\n"
       "\n"

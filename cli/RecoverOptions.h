@@ -15,6 +15,7 @@ struct RecoverOptions {
   std::string reportPath;
   std::string configFolder;  // empty: the program's folder
   std::string debugTarget = "null";
+  std::string simulateBad;   // OFFSET:LENGTH,... read as unreadable (testing)
   bool help = false;
   bool version = false;
 };
