@@ -3,6 +3,7 @@
 
 #include "engine/FileCase.h"
 #include "engine/PatternsFile.h"
+#include "engine/ScanRun.h"
 
 #include <gtest/gtest.h>
 
@@ -211,6 +212,50 @@ TEST(FileCaseConstruction, InstalledScannerCfgResolvesEveryModuleInTheCaseRegist
   EXPECT_TRUE(first.matches(sector, 512));
   sector[1] = 0xD9;
   EXPECT_FALSE(first.matches(sector, 512));
+}
+
+// A FAT image made by mkfs.vfat and mtools: the boot sector met by the scan
+// opens the volume, its files carry "fs", and readerFor follows the chain.
+TEST(FileCaseFileSystems, FilesOfAFatVolumeAreReadThroughTheirVolume) {
+  if (!run("command -v mkfs.vfat") || !run("command -v mcopy"))
+    GTEST_SKIP() << "dosfstools or mtools are not installed";
+  TempDir dir;
+  std::string image = dir.file("card.img");
+  std::string payload;
+  for (int i = 0; i < 5000; ++i) payload += static_cast<char>('a' + i % 26);
+  dir.write("NOTE.TXT", payload);
+  ASSERT_TRUE(run("mkfs.vfat -C '" + image + "' 4096"));
+  ASSERT_TRUE(run("mcopy -i '" + image + "' '" + dir.file("NOTE.TXT") + "' ::NOTE.TXT"));
+  ASSERT_TRUE(run("cp '" MZK_SOURCE_DIR "/data/Scanner.cfg' '" MZK_SOURCE_DIR "/data/FsScanner.cfg' '" +
+                  dir.path() + "/'"));
+  ConfigRecord config;
+  config.set("Program Path", dir.path());
+  FileCase fileCase(config);
+  std::vector<uint8_t> bytes = readBytes(image);
+  fileCase.setReader(new MemoryReader(bytes));
+  runScan(fileCase, config, nullptr);
+  ASSERT_EQ(fileCase.fileSystemCount(), 1u);
+
+  const FileModule::File* note = nullptr;
+  for (const std::string& key : fileCase.order()) {
+    const FileModule::File* f = fileCase.findFile(key);
+    if (f->attributes.getString("fn") == "NOTE.TXT") note = f;
+  }
+  ASSERT_NE(note, nullptr);
+  EXPECT_EQ(note->attributes.getInt32("fs", -1), 0);
+  EXPECT_EQ(note->size, payload.size());
+  Reader* reader = fileCase.readerFor(*note);
+  ASSERT_NE(reader, nullptr);
+  std::string back(payload.size(), '\0');
+  ASSERT_TRUE(reader->read(0, &back[0], back.size()));
+  EXPECT_EQ(back, payload);
+
+  // An offset that is no cluster of the volume: the volume gives no reader.
+  FileModule::File stray = *note;
+  stray.offset = 1;
+  DebugLogCapture log;
+  EXPECT_EQ(fileCase.readerFor(stray), nullptr);
+  EXPECT_NE(log.text().find("FileCase(92): 0 1 5000"), std::string::npos);
 }
 
 }  // namespace
