@@ -90,6 +90,7 @@ void showPropertiesDialog(GtkWindow* parent, const FileModule::File& file) {
     rows.rowIfPresent(_("Compression"), a.getUint32("thumbnail_compression", kAbsent));
   }
 
+  gtk_window_set_default_size(GTK_WINDOW(dialog), 320, -1);
   gtk_widget_show_all(dialog);
   gtk_dialog_run(GTK_DIALOG(dialog));
   gtk_widget_destroy(dialog);
