@@ -361,3 +361,51 @@ TEST(GuiQuestionsMarkup, WarningMarkIsRedAndTheRestEscaped) {
   EXPECT_STREQ("Warning: <&>", text);
   g_free(text);
 }
+
+// --- opening with the desktop's programs ---------------------------------------
+
+#include "shell/DebugLog.h"
+#include "shell/gtk/SystemOpen.h"
+
+TEST(SystemOpenUri, AddressesStayFilesBecomeFileUris) {
+  EXPECT_EQ("https://example.org/manual.html", systemOpenUri("https://example.org/manual.html"));
+  EXPECT_EQ("mailto:mzk@localhost", systemOpenUri("mailto:mzk@localhost"));
+
+  const std::string path = "/tmp/Fotos & Videos/Bild #1 ü.jpg";
+  std::string uri = systemOpenUri(path);
+  ASSERT_EQ(0u, uri.find("file:///"));
+  gchar* back = g_filename_from_uri(uri.c_str(), nullptr, nullptr);
+  ASSERT_NE(nullptr, back);
+  EXPECT_EQ(path, back);
+  g_free(back);
+}
+
+TEST(SystemOpenUri, RelativePathsAreTakenFromTheCurrentFolder) {
+  gchar* current = g_get_current_dir();
+  std::string uri = systemOpenUri("manual.html");
+  gchar* back = g_filename_from_uri(uri.c_str(), nullptr, nullptr);
+  ASSERT_NE(nullptr, back);
+  EXPECT_EQ(std::string(current) + "/manual.html", back);
+  g_free(back);
+  g_free(current);
+}
+
+TEST(SystemOpenUri, InvalidTextIsLoggedAndNotOpened) {
+  DebugLogCapture log;
+  EXPECT_EQ("", systemOpenUri("/tmp/bad\xff\xfe name"));
+  EXPECT_NE(std::string::npos, log.text().find("SystemOpen(14): "));
+}
+
+TEST_F(MessageBoxTest, NothingAssociatedTellsTheUser) {
+  DebugLogCapture log;
+  std::string shown;
+  whenDialogShows([&](GtkWidget* dialog) {
+    std::vector<GtkWidget*> labels = findAll(dialog, gtk_resizable_label_get_type());
+    if (!labels.empty())
+      shown = gtk_label_get_text(resizableLabelLabel(labels[0]));
+    gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_REJECT);
+  });
+  systemOpen("mzk-no-such-scheme:card & <1>");
+  EXPECT_NE(std::string::npos, shown.find("\"mzk-no-such-scheme:card & <1>\""));
+  EXPECT_NE(std::string::npos, log.text().find("SystemOpen(21): mzk-no-such-scheme:card & <1>"));
+}
