@@ -1,0 +1,57 @@
+// Ctrl-C during a scan: the scan stops in order, what was found before is
+// recovered, and the exit status says the run was stopped.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include "tests/cli/CliSupport.h"
+
+TEST(StopTest, InterruptDuringTheScanRecoversWhatWasFound) {
+  if (!haveTool("convert")) GTEST_SKIP() << "ImageMagick is needed";
+  CliTempDir dir;
+  std::string photo = dir.file("photo.jpg");
+  ASSERT_TRUE(shell("convert rose: -resize 800x600! '" + photo + "'"));
+  std::string bytes = readFile(photo);
+  // The photo at sector 8, then a sparse 64 GiB of nothing: far more than
+  // can be scanned before the signal comes.
+  CardImage card;
+  uint64_t offset = card.add("photo.jpg", bytes, 8);
+  std::string image = dir.file("big.img");
+  ASSERT_TRUE(card.write(image));
+  ASSERT_TRUE(shell("truncate -s 64G '" + image + "'"));
+
+  std::string out = dir.file("out");
+  pid_t pid = startRecover({"-o", out, image}, dir.path());
+  ASSERT_GT(pid, 0);
+  // Wait until the scan is under way (the handler is installed before the
+  // first read of the medium), then ask it to stop.
+  for (int i = 0; i < 3000 && bytesReadBy(pid) < (64u << 20); ++i) usleep(10000);
+  kill(pid, SIGINT);
+  ToolResult r = finishRecover(pid, dir.path());
+  EXPECT_EQ(r.status, 130) << r.err;
+  EXPECT_NE(r.err.find("scan stopped at "), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("recovering the 1 files found so far"), std::string::npos) << r.err;
+  std::string name = std::to_string(offset) + "-" + std::to_string(bytes.size()) + ".jpeg";
+  EXPECT_EQ(namesIn(out), std::vector<std::string>{name});
+  EXPECT_EQ(readFile(out + "/" + name), bytes);
+}
+
+TEST(StopTest, InterruptDuringAListStillListsWhatWasFound) {
+  if (!haveTool("convert")) GTEST_SKIP() << "ImageMagick is needed";
+  CliTempDir dir;
+  std::string photo = dir.file("photo.jpg");
+  ASSERT_TRUE(shell("convert logo: -resize 640x480! '" + photo + "'"));
+  CardImage card;
+  uint64_t offset = card.add("photo.jpg", readFile(photo), 3);
+  std::string image = dir.file("big.img");
+  ASSERT_TRUE(card.write(image));
+  ASSERT_TRUE(shell("truncate -s 64G '" + image + "'"));
+  pid_t pid = startRecover({"--list", "-o", dir.file("never"), image}, dir.path());
+  for (int i = 0; i < 3000 && bytesReadBy(pid) < (64u << 20); ++i) usleep(10000);
+  kill(pid, SIGTERM);
+  ToolResult r = finishRecover(pid, dir.path());
+  EXPECT_EQ(r.status, 130) << r.err;
+  EXPECT_EQ(r.out.substr(0, r.out.find('\t')), std::to_string(offset));
+  EXPECT_NE(access(dir.file("never").c_str(), F_OK), 0);
+}
