@@ -1,0 +1,91 @@
+// The DFXML report: escaping of text from the medium, the document, and
+// the byte runs of scanner files.
+
+#include "recover/DfxmlReport.h"
+
+#include <glib.h>
+#include <gtest/gtest.h>
+
+#include "tests/recover/RecoverFixtures.h"
+
+TEST(XmlEscape, SpecialCharactersAreEscaped) {
+  EXPECT_EQ(xmlEscape("Fotos & Videos <2024> \"a\" 'b'"),
+            "Fotos &amp; Videos &lt;2024&gt; &quot;a&quot; &apos;b&apos;");
+  EXPECT_EQ(xmlEscape("plain.jpg"), "plain.jpg");
+  EXPECT_EQ(xmlEscape("\xd0\x9f\xd1\x80\xd0\xb8.JPG"), "\xd0\x9f\xd1\x80\xd0\xb8.JPG");
+}
+
+TEST(XmlEscape, WhatXmlCannotHoldBecomesAReplacementCharacter) {
+  const std::string r = "\xEF\xBF\xBD";
+  EXPECT_EQ(xmlEscape(std::string("a\0b", 3)), "a" + r + "b");
+  EXPECT_EQ(xmlEscape("a\x01\x1f" "b"), "a" + r + r + "b");
+  EXPECT_EQ(xmlEscape("tab\tok\n"), "tab\tok\n");
+  EXPECT_EQ(xmlEscape("\xff\xfe"), r + r);                 // not UTF-8
+  EXPECT_EQ(xmlEscape("\xc0\xaf"), r + r);                 // overlong "/"
+  EXPECT_EQ(xmlEscape("\xed\xa0\x80"), r + r + r);         // a surrogate
+  EXPECT_EQ(xmlEscape("cut \xe2\x82"), "cut " + r + r);    // sequence cut short
+  EXPECT_EQ(xmlEscape("\xef\xbf\xbf"), r);                 // U+FFFF
+  std::string out = xmlEscape("\x80mixed\xe2\x82\xac\xf4\x90\x80\x80");
+  EXPECT_TRUE(g_utf8_validate(out.data(), static_cast<gssize>(out.size()), nullptr));
+  EXPECT_NE(out.find("mixed\xe2\x82\xac"), std::string::npos);
+}
+
+TEST(DfxmlDocument, HoldsCreatorSourceAndOneObjectPerFile) {
+  RecoverTempDir dir;
+  std::string path = dir.file("r.xml");
+  {
+    DfxmlReport report;
+    std::string error;
+    ASSERT_TRUE(report.create(path, &error)) << error;
+    report.begin("mzk-recover", "100218", "mzk-recover -o out card & co.img", "card & co.img", 1048576);
+    report.fileObject("512-300.jpeg", 300, {{0, 512, 300}}, "0123456789abcdef0123456789abcdef", 0);
+    report.fileObject("A&B.JPG", 5000, {{0, 8192, 4096}, {4096, 65536, 904}}, "", 512);
+    ASSERT_TRUE(report.finish(2, 512));
+  }
+  std::string xml = readText(path);
+  EXPECT_EQ(xml.compare(0, 38, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"), 0);
+  EXPECT_NE(xml.find("<dfxml xmlns=\"http://www.forensicswiki.org/wiki/Category:Digital_Forensics_XML\""),
+            std::string::npos);
+  EXPECT_NE(xml.find("<program>mzk-recover</program>"), std::string::npos);
+  EXPECT_NE(xml.find("<command_line>mzk-recover -o out card &amp; co.img</command_line>"), std::string::npos);
+  EXPECT_NE(xml.find("<image_filename>card &amp; co.img</image_filename>"), std::string::npos);
+  EXPECT_NE(xml.find("<imagesize>1048576</imagesize>"), std::string::npos);
+  EXPECT_NE(xml.find("<filename>512-300.jpeg</filename>\n    <filesize>300</filesize>"), std::string::npos);
+  EXPECT_NE(xml.find("<byte_run file_offset=\"0\" img_offset=\"512\" len=\"300\"/>"), std::string::npos);
+  EXPECT_NE(xml.find("<hashdigest type=\"md5\">0123456789abcdef0123456789abcdef</hashdigest>"), std::string::npos);
+  EXPECT_NE(xml.find("<filename>A&amp;B.JPG</filename>"), std::string::npos);
+  EXPECT_NE(xml.find("<byte_run file_offset=\"4096\" img_offset=\"65536\" len=\"904\"/>"), std::string::npos);
+  EXPECT_NE(xml.find("<unreadable_bytes>512</unreadable_bytes>"), std::string::npos);
+  EXPECT_EQ(xml.substr(xml.size() - 9), "</dfxml>\n");
+  if (system("command -v xmllint >/dev/null 2>&1") == 0)
+    EXPECT_EQ(system(("xmllint --noout '" + path + "'").c_str()), 0);
+}
+
+TEST(DfxmlDocument, ExistingFileIsNeverReplaced) {
+  RecoverTempDir dir;
+  dir.write("r.xml", "keep");
+  DfxmlReport report;
+  std::string error;
+  EXPECT_FALSE(report.create(dir.file("r.xml"), &error));
+  EXPECT_EQ(error, "File exists");
+  EXPECT_EQ(readText(dir.file("r.xml")), "keep");
+  EXPECT_FALSE(report.finish(0, 0));
+}
+
+TEST(ByteRunsOfScannerFiles, OneRunAtTheFileOffset) {
+  CaseOverMemory c(patternBytes(10000));
+  auto runs = byteRunsOf(c.fileCase(), foundFile(1024, 3000));
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0].fileOffset, 0u);
+  EXPECT_EQ(runs[0].imageOffset, 1024u);
+  EXPECT_EQ(runs[0].length, 3000u);
+}
+
+TEST(ByteRunsOfScannerFiles, NoRunsForAnEmptyOrUnreadableFile) {
+  CaseOverMemory c(patternBytes(10000));
+  EXPECT_TRUE(byteRunsOf(c.fileCase(), foundFile(1024, 0)).empty());
+  EXPECT_TRUE(byteRunsOf(c.fileCase(), foundFile(10000, 10)).empty());
+  FileModule::File onMissingVolume = foundFile(512, 10);
+  onMissingVolume.attributes.setInt32("fs", 3);
+  EXPECT_TRUE(byteRunsOf(c.fileCase(), onMissingVolume).empty());
+}
