@@ -18,6 +18,7 @@ const unsigned kExtensionAt = 8;
 const unsigned kNameBytes = 11;
 const unsigned kAttributesAt = 11;
 const unsigned kLongTypeAt = 12;       // long-name entries: must be 0
+const unsigned kCaseFlagsAt = 12;      // short entries: lower-case name or extension
 const unsigned kLongChecksumAt = 13;
 const unsigned kClusterHighAt = 20;
 const unsigned kTimeAt = 22;
@@ -35,6 +36,8 @@ const uint8_t kAttrVolumeLabel = 0x08;
 const uint8_t kAttrDirectory = 0x10;
 const uint8_t kAttrLongName = 0x0F;
 const uint8_t kAttrUnused = 0xC0;
+const uint8_t kLowerCaseBase = 0x08;
+const uint8_t kLowerCaseExtension = 0x10;
 const uint8_t kLongLast = 0x40;
 const uint8_t kLongNumberMask = 0x3F;
 const uint8_t kLongDeletedBit = 0x80;
@@ -349,6 +352,17 @@ bool isValidShortName(const uint8_t* entry) {
          isValidNamePart(name + kExtensionAt, kNameBytes - kExtensionAt);
 }
 
+namespace {
+
+// Names like "photo.jpg" are stored as "PHOTO   JPG" with flags that say
+// which part was lower case; only ASCII letters are affected.
+void lowerAscii(std::string& text, size_t from, size_t to) {
+  for (size_t i = from; i < to && i < text.size(); ++i)
+    if (text[i] >= 'A' && text[i] <= 'Z') text[i] = char(text[i] - 'A' + 'a');
+}
+
+}  // namespace
+
 std::string shortNameText(const uint8_t* entry, bool deleted) {
   std::string bytes;
   uint8_t first = entry[kNameAt];
@@ -358,9 +372,13 @@ std::string shortNameText(const uint8_t* entry, bool deleted) {
   bytes.append(reinterpret_cast<const char*>(entry + kNameAt + 1), baseEnd - 1);
   size_t extEnd = kNameBytes;
   while (extEnd > kExtensionAt && entry[kNameAt + extEnd - 1] == ' ') --extEnd;
+  uint8_t flags = entry[kCaseFlagsAt];
+  if (flags & kLowerCaseBase) lowerAscii(bytes, deleted ? 1 : 0, bytes.size());
   if (extEnd > kExtensionAt) {
     bytes += '.';
+    size_t extFrom = bytes.size();
     bytes.append(reinterpret_cast<const char*>(entry + kNameAt + kExtensionAt), extEnd - kExtensionAt);
+    if (flags & kLowerCaseExtension) lowerAscii(bytes, extFrom, bytes.size());
   }
   return convertToUtf8(bytes.data(), bytes.size(), "CP437");
 }

@@ -61,8 +61,12 @@ inline std::string shOutput(const std::string& command) {
 inline std::string quote(const std::string& s) { return "'" + s + "'"; }
 
 inline std::vector<uint8_t> readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  if (!in) return {};
+  std::vector<uint8_t> bytes(static_cast<size_t>(in.tellg()));
+  in.seekg(0);
+  in.read(reinterpret_cast<char*>(bytes.data()), bytes.size());
+  return bytes;
 }
 
 inline void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
@@ -81,6 +85,23 @@ inline std::vector<uint8_t> pattern(size_t size, uint32_t seed) {
   return v;
 }
 
+// A partition table with one partition, as an SD card carries it.
+inline bool writeMbr(const std::string& path, uint64_t start, uint64_t sectors, uint8_t type) {
+  uint8_t mbr[512] = {};
+  uint8_t* e = mbr + 446;
+  e[4] = type;
+  for (int i = 0; i < 4; ++i) {
+    e[8 + i] = uint8_t(start >> (8 * i));
+    e[12 + i] = uint8_t(sectors >> (8 * i));
+  }
+  mbr[510] = 0x55;
+  mbr[511] = 0xAA;
+  FILE* f = fopen(path.c_str(), "r+b");
+  if (!f) return false;
+  bool ok = fwrite(mbr, 1, sizeof mbr, f) == sizeof mbr;
+  return fclose(f) == 0 && ok;
+}
+
 // A FAT volume in an image file, made with mkfs.vfat; with `mbrAt` the
 // volume sits behind an MBR partition table at that sector, as on an SD card.
 class FatImage {
@@ -91,14 +112,13 @@ class FatImage {
     uint64_t bytes = megabytes * 1024 * 1024;
     uint64_t volumeSectors = bytes / 512 - mbrAt;
     ok_ = sh("truncate -s " + std::to_string(bytes) + " " + quote(path_));
-    if (ok_ && mbrAt)
-      ok_ = sh("echo 'start=" + std::to_string(mbrAt) + ", type=c' | sfdisk --no-reread --no-tell-kernel " +
-               quote(path_));
     std::string options = "-F " + std::to_string(fatBits) + " -s " + std::to_string(sectorsPerCluster) +
                           " -M 0xF8 -n CARD -i 1234ABCD";
     if (mbrAt) options += " --offset=" + std::to_string(mbrAt) + " -h " + std::to_string(mbrAt);
     if (ok_)
       ok_ = sh("mkfs.vfat " + options + " " + quote(path_) + " " + std::to_string(volumeSectors / 2));
+    // After mkfs, which refuses a device that already has partitions.
+    if (ok_ && mbrAt) ok_ = writeMbr(path_, mbrAt, volumeSectors, fatBits == 32 ? 0x0C : 0x0E);
   }
   bool ok() const { return ok_; }
   const std::string& path() const { return path_; }
