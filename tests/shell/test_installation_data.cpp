@@ -16,6 +16,7 @@
 
 #include <libintl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "shell/Config.h"
 #include "shell/Endian.h"
@@ -387,6 +388,60 @@ TEST_F(GermanCatalogue, ProgramStartUpFindsIt) {
   EXPECT_STREQ(dngettext("mzk", "second", "seconds", 2), "Sekunden");
   // Texts outside the catalogue stay as they are.
   EXPECT_STREQ(dgettext("mzk", "no such text in mzk"), "no such text in mzk");
+}
+
+// --- installation ------------------------------------------------------------
+
+std::string run(const std::string& command, int* status = nullptr) {
+  std::string out;
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  if (!pipe) return out;
+  char buf[512];
+  while (fgets(buf, sizeof buf, pipe)) out += buf;
+  int st = pclose(pipe);
+  if (status) *status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  return out;
+}
+
+// The installed command-line tool starts through its wrapper in bin/, finds
+// its configuration and pattern files in lib/mzk and keeps working when the
+// whole tree is moved elsewhere or reached through a symbolic link.
+TEST(Installation, ToolRunsFromAMovedPrefix) {
+  if (!exists(kApp + "/mzk-recover")) GTEST_SKIP() << "mzk-recover is not built";
+  std::string dir = testing::TempDir() + "/mzk-install-test";
+  run("rm -rf '" + dir + "'");
+  ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
+  int status = -1;
+  std::string out = run("cmake --install '" + kApp + "/..' --prefix '" + dir +
+                            "/a' --component program",
+                        &status);
+  ASSERT_EQ(status, 0) << out;
+  for (const char* f : {"/a/bin/mzk-recover", "/a/lib/mzk/mzk-recover", "/a/lib/mzk/mzk.cfg",
+                        "/a/lib/mzk/icons/type-default.png", "/a/lib/mzk/icons/PixbufFrame.png",
+                        "/a/lib/mzk/lib/locale/de/LC_MESSAGES/mzk.mo",
+                        "/a/lib/mzk/lib/locale/en/manual.html"})
+    EXPECT_TRUE(exists(dir + f)) << f;
+
+  // A card image: a JPEG at byte 8192 between random sectors.
+  std::string image = dir + "/card.img", photo = dir + "/photo.jpg";
+  out = run("convert -size 160x120 gradient:red-blue '" + photo + "'", &status);
+  if (status != 0) GTEST_SKIP() << "ImageMagick is not installed: " << out;
+  std::string photoData = readFile(photo);
+  ASSERT_GT(photoData.size(), 100u);
+  std::string card(64 * 512, '\0');
+  for (size_t i = 0; i < card.size(); ++i) card[i] = static_cast<char>((i * 7919 + 13) >> 3);
+  card.replace(8192, photoData.size(), photoData);
+  std::ofstream(image, std::ios::binary) << card;
+  std::string expected = "8192\t" + std::to_string(photoData.size()) + "\tjpeg";
+
+  ASSERT_EQ(rename((dir + "/a").c_str(), (dir + "/b").c_str()), 0);
+  ASSERT_EQ(symlink((dir + "/b/bin/mzk-recover").c_str(), (dir + "/tool").c_str()), 0);
+  for (const std::string& tool : {dir + "/b/bin/mzk-recover", dir + "/tool"}) {
+    out = run("cd / && '" + tool + "' --list '" + image + "'", &status);
+    EXPECT_EQ(status, 0) << tool << ": " << out;
+    EXPECT_NE(out.find(expected), std::string::npos) << tool << ": " << out;
+  }
+  run("rm -rf '" + dir + "'");
 }
 
 }  // namespace
