@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
+#include <sys/wait.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -378,4 +380,31 @@ TEST_F(StartupTest, ProgramInitWithoutProgramNameStops) {
   EXPECT_EQ(-1, ProgramInit(config, &argc, &argv));
   EXPECT_NE(std::string::npos, log.text().find("ProgramInit(13)\n"));
   EXPECT_FALSE(config.has("Program Path"));
+}
+
+// --- the program itself --------------------------------------------------------
+
+TEST_F(StartupTest, ProgramWithoutDisplayEndsWithMinusOneAndSaysWhy) {
+  TempFolder folder;
+  std::string program = std::string(MZK_APP_DIR) + "/mzk";
+  ASSERT_TRUE(g_file_test(program.c_str(), G_FILE_TEST_IS_EXECUTABLE));
+  std::string log = folder.file("mzk.log");
+  std::string target = "dbg=" + log;
+  gchar* argv[] = {const_cast<gchar*>(program.c_str()), const_cast<gchar*>("DBG=null"),
+                   const_cast<gchar*>(target.c_str()), nullptr};
+  gchar** env = g_get_environ();
+  env = g_environ_unsetenv(env, "DISPLAY");
+  env = g_environ_unsetenv(env, "WAYLAND_DISPLAY");
+  gint status = 0;
+  ASSERT_TRUE(g_spawn_sync(nullptr, argv, env, G_SPAWN_STDERR_TO_DEV_NULL, nullptr, nullptr,
+                           nullptr, nullptr, &status, nullptr));
+  g_strfreev(env);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(255, WEXITSTATUS(status));
+  gchar* text = nullptr;
+  ASSERT_TRUE(g_file_get_contents(log.c_str(), &text, nullptr, nullptr));
+  std::string logText = text;
+  g_free(text);
+  EXPECT_EQ(0u, logText.find("main(20): mzk (revision 100218)\n"));
+  EXPECT_NE(std::string::npos, logText.find("ProgramInit(44)\n"));
 }
