@@ -11,7 +11,7 @@ sources=$(find shell ui media engine fat recover thumbs update cli device \
 
 xgettext --from-code=UTF-8 --language=C++ --default-domain=mzk \
   --keyword=_ --keyword=N_ --keyword=ngettext:1,2 \
-  --add-comments=TRANSLATORS: --sort-by-file \
+  --add-comments=TRANSLATORS: --sort-by-file --add-location=file \
   --package-name=mzk --package-version=1.0.0 \
   --msgid-bugs-address=mzk@localhost \
   --copyright-holder="the mzk developers" \
@@ -27,7 +27,7 @@ fi
 
 for po in po/*.po; do
   [ -f "$po" ] || continue
-  msgmerge --quiet --update --backup=none --no-fuzzy-matching --sort-by-file "$po" po/mzk.pot
+  msgmerge --quiet --update --backup=none --no-fuzzy-matching --sort-by-file --add-location=file "$po" po/mzk.pot
   printf '%s: ' "$po"
   msgfmt --check --statistics -o /dev/null "$po"
 done
