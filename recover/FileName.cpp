@@ -16,9 +16,10 @@ const size_t kExtensionKeep = 32;
 // Largest n <= limit such that text[0, n) ends on a UTF-8 character boundary.
 size_t characterBoundary(const std::string& text, size_t limit) {
   if (limit >= text.size()) return text.size();
-  size_t n = limit;
-  while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
-  return n;
+  // A character is at most 4 bytes; text that is not UTF-8 is cut anywhere.
+  for (size_t n = limit; n > 0 && limit - n < 4; --n)
+    if ((static_cast<unsigned char>(text[n]) & 0xC0) != 0x80) return n;
+  return limit;
 }
 
 }  // namespace
@@ -38,8 +39,9 @@ std::string safeFileName(const std::string& name) {
     extension = out.substr(dot);
   std::string stem = out.substr(0, out.size() - extension.size());
   stem.resize(characterBoundary(stem, kNameMax - extension.size()));
-  if (stem.empty()) stem = "_";
-  return stem + extension;
+  std::string cut = stem + extension;
+  if (cut.empty() || cut == "." || cut == "..") return "_";
+  return cut;
 }
 
 std::string joinPath(const std::string& folder, const std::string& name) {
