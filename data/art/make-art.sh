@@ -25,7 +25,7 @@ type_icon() {
   if [ "$len" -le 3 ]; then size=14
   elif [ "$len" -le 4 ]; then size=12
   elif [ "$len" -le 5 ]; then size=10
-  elif [ "$len" -le 6 ]; then size=8.5
+  elif [ "$len" -le 7 ]; then size=8.5
   else size=7; fi
   case $glyph in
     photo) g="-fill #9fd0f5 -stroke none -draw 'rectangle 17,11 47,35'
@@ -66,9 +66,16 @@ type_icon() {
              -draw 'rectangle 23,12 25,17' -draw 'rectangle 28,12 30,17'
              -draw 'rectangle 33,12 35,17' -draw 'rectangle 38,12 40,17'
              -fill #eceff1 -draw 'rectangle 23,22 43,33'" ;;
-    unknown) g="-fill #90a4ae -stroke none -font $font -pointsize 26
-                -gravity north -annotate +0+8 '?' -gravity northwest" ;;
+    unknown) g="-fill #90a4ae -stroke none -font $font -pointsize 34
+                -gravity north -annotate +0+14 '?' -gravity northwest" ;;
   esac
+  # The icon of unknown types carries no name: it stands for every type.
+  label=
+  if [ "$name" != default ]; then
+    label="-fill $colour -stroke none -draw \"roundrectangle 5,41 59,57 3,3\"
+      -fill white -font $font -pointsize $size -gravity center -annotate +0+17 '$name'"
+  fi
+  label=$(printf %s "$label" | tr '\n' ' ' | sed 's/#/\\#/g')
   g=$(printf %s "$g" | tr '\n' ' ' | sed 's/#/\\#/g')
   eval convert -size 64x64 xc:none \
     -fill "'#00000022'" -stroke none -draw "\"path 'M 12,4 L 44,4 L 57,17 L 57,63 L 12,63 Z'\"" \
@@ -76,9 +83,7 @@ type_icon() {
     -draw "\"path 'M 10.5,2.5 L 42.5,2.5 L 55.5,15.5 L 55.5,61.5 L 10.5,61.5 Z'\"" \
     -fill "'#cfd8dc'" -draw "\"path 'M 42.5,2.5 L 42.5,15.5 L 55.5,15.5 Z'\"" \
     "$g" -gravity northwest \
-    -fill "'$colour'" -stroke none -draw "\"roundrectangle 5,41 59,57 3,3\"" \
-    -fill white -font $font -pointsize $size -gravity center \
-    -annotate +0+17 "'$name'" \
+    $label \
     $png_opts "$icons/type-$name.png"
 }
 
