@@ -37,6 +37,16 @@ TEST(SafeFileName, LongNameIsCutAtACharacterBoundaryKeepingItsExtension) {
   EXPECT_EQ(safeFileName(std::string(300, 'x')).size(), 255u);
 }
 
+TEST(SafeFileName, CuttingNeverLeavesADotName) {
+  // A dot and then bytes that are not UTF-8: the cut must not end at ".".
+  std::string hostile = ".j" + std::string(400, '\xb4');
+  std::string safe = safeFileName(hostile);
+  EXPECT_NE(safe, ".");
+  EXPECT_NE(safe, "..");
+  EXPECT_LE(safe.size(), 255u);
+  EXPECT_EQ(safeFileName(".." + std::string(300, '\x9e')).size(), 255u);
+}
+
 TEST(PathHelpers, JoinUsesOneSlash) {
   EXPECT_EQ(joinPath("/out", "a"), "/out/a");
   EXPECT_EQ(joinPath("/out/", "a"), "/out/a");
