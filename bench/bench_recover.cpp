@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
   std::vector<uint8_t> bytes(megabytes << 20);
   for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 2654435761u >> 13);
   MemoryReader* medium = new MemoryReader(std::move(bytes));
-  uint64_t size = medium->size() - 512;
+  uint64_t size = medium->Reader::size() - 512;
   fileCase.setReader(medium);
 
   for (bool hashing : {false, true}) {
