@@ -2,6 +2,7 @@
 // sector-aligned photo comes back byte-exact, listed, filtered and reported.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <map>
@@ -212,7 +213,9 @@ TEST_F(EndToEndTest, ReportIsValidDfxmlWhoseHashesAndRunsMatchTheFiles) {
   ToolResult r = runRecover({"-o", out, "--report", report, card->image});
   ASSERT_EQ(r.status, 0) << r.err;
   std::string xml = readFile(report);
-  if (haveTool("xmllint")) EXPECT_TRUE(shell("xmllint --noout '" + report + "'")) << xml.substr(0, 400);
+  if (haveTool("xmllint")) {
+    EXPECT_TRUE(shell("xmllint --noout '" + report + "'")) << xml.substr(0, 400);
+  }
   EXPECT_NE(xml.find("<dfxml xmlns=\"http://www.forensicswiki.org/wiki/Category:Digital_Forensics_XML\""),
             std::string::npos);
   EXPECT_NE(xml.find("<image_filename>" + card->image + "</image_filename>"), std::string::npos);
@@ -240,4 +243,60 @@ TEST_F(EndToEndTest, ProgressLineAppearsOnlyOnATerminal) {
   EXPECT_NE(typescript.find("MB/s"), std::string::npos);
   ToolResult piped = runRecover({"--list", card->image});
   EXPECT_EQ(piped.err.find("MB/s"), std::string::npos);
+}
+
+TEST_F(EndToEndTest, TheMediumIsNeverWritten) {
+  std::string before = sha256Of(card->image);
+  struct stat st;
+  ASSERT_EQ(stat(card->image.c_str(), &st), 0);
+  ASSERT_EQ(runRecover({"-o", work.file("out"), "--report", work.file("r.xml"), card->image}).status, 0);
+  struct stat after;
+  ASSERT_EQ(stat(card->image.c_str(), &after), 0);
+  EXPECT_EQ(sha256Of(card->image), before);
+  EXPECT_EQ(after.st_mtime, st.st_mtime);
+  EXPECT_EQ(after.st_size, st.st_size);
+}
+
+TEST_F(EndToEndTest, BlockDeviceGivesTheSameFilesAsItsImage) {
+  if (getuid() != 0 || !haveTool("losetup")) GTEST_SKIP() << "needs root and losetup";
+  std::string loop = shellOutput("losetup -r -f --show '" + card->image + "' 2>/dev/null");
+  while (!loop.empty() && loop.back() == '\n') loop.pop_back();
+  if (loop.compare(0, 9, "/dev/loop") != 0) GTEST_SKIP() << "no loop device";
+  ToolResult fromDevice = runRecover({"--list", loop});
+  ToolResult recovered = runRecover({"-o", work.file("out"), loop});
+  shell("losetup -d '" + loop + "'");
+  ToolResult fromImage = runRecover({"--list", card->image});
+  EXPECT_EQ(fromDevice.status, 0) << fromDevice.err;
+  EXPECT_EQ(fromDevice.out, fromImage.out);
+  EXPECT_EQ(recovered.status, 0) << recovered.err;
+  for (const auto& photo : card->photos)
+    EXPECT_EQ(readFile(work.file("out/" + card->recoveredName(photo))), photo.bytes) << photo.name;
+}
+
+TEST_F(EndToEndTest, DebugLogGoesWhereItIsAsked) {
+  ToolResult quiet = runRecover({"--list", card->image});
+  EXPECT_EQ(quiet.err.find("main(20)"), std::string::npos);
+  ToolResult dbg = runRecover({"--list", "dbg=stderr", card->image});
+  EXPECT_EQ(dbg.status, 0);
+  EXPECT_NE(dbg.err.find("main(20): mzk (revision"), std::string::npos) << dbg.err.substr(0, 200);
+  EXPECT_EQ(dbg.out, quiet.out);
+  std::string log = work.file("debug.log");
+  ToolResult toFile = runRecover({"--list", "--debug-log", log, card->image});
+  EXPECT_EQ(toFile.status, 0);
+  EXPECT_NE(readFile(log).find("main(20)"), std::string::npos);
+}
+
+TEST_F(EndToEndTest, ProgramConfigurationIsReadFromTheConfigFolder) {
+  // A copy of the program folder's pattern files with a configuration of
+  // its own: a scan buffer of one sector still finds every photo.
+  CliTempDir config;
+  for (const char* name : {"Scanner.cfg", "FsScanner.cfg"})
+    writeFile(config.file(name), readFile(std::string(MZK_APP_DIR) + "/" + name));
+  writeFile(config.file("mzk.cfg"), "# test\nScan Buffer Size: 512\nProgram Path: /elsewhere\n");
+  ToolResult r = runRecover({"--config-dir", config.path(), "--list", card->image});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, runRecover({"--list", card->image}).out);
+  // Without the pattern files there, nothing is scanned.
+  CliTempDir empty;
+  EXPECT_EQ(runRecover({"--config-dir", empty.path(), "--list", card->image}).status, 1);
 }

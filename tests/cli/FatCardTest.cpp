@@ -110,7 +110,9 @@ TEST_F(FatCardTest, FragmentedFileGetsTheMarkAndItsRunsRebuildIt) {
   }
   EXPECT_GE(runs, 2u);
   EXPECT_EQ(rebuilt, photoBytes);
-  if (haveTool("xmllint")) EXPECT_TRUE(shell("xmllint --noout '" + report + "'"));
+  if (haveTool("xmllint")) {
+    EXPECT_TRUE(shell("xmllint --noout '" + report + "'"));
+  }
 }
 
 TEST_F(FatCardTest, WithoutKeepNamesFatFilesGetOffsetNames) {

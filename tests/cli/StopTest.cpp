@@ -22,7 +22,8 @@ TEST(StopTest, InterruptDuringTheScanRecoversWhatWasFound) {
   ASSERT_TRUE(shell("truncate -s 64G '" + image + "'"));
 
   std::string out = dir.file("out");
-  pid_t pid = startRecover({"-o", out, image}, dir.path());
+  std::string report = dir.file("report.xml");
+  pid_t pid = startRecover({"-o", out, "--report", report, image}, dir.path());
   ASSERT_GT(pid, 0);
   // Wait until the scan is under way (the handler is installed before the
   // first read of the medium), then ask it to stop.
@@ -35,6 +36,13 @@ TEST(StopTest, InterruptDuringTheScanRecoversWhatWasFound) {
   std::string name = std::to_string(offset) + "-" + std::to_string(bytes.size()) + ".jpeg";
   EXPECT_EQ(namesIn(out), std::vector<std::string>{name});
   EXPECT_EQ(readFile(out + "/" + name), bytes);
+  // The report of a stopped run is complete and names the file.
+  std::string xml = readFile(report);
+  EXPECT_NE(xml.find("<filename>" + name + "</filename>"), std::string::npos);
+  EXPECT_EQ(xml.substr(xml.size() - 9), "</dfxml>\n");
+  if (haveTool("xmllint")) {
+    EXPECT_TRUE(shell("xmllint --noout '" + report + "'"));
+  }
 }
 
 TEST(StopTest, InterruptDuringAListStillListsWhatWasFound) {

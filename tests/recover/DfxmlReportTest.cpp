@@ -57,8 +57,9 @@ TEST(DfxmlDocument, HoldsCreatorSourceAndOneObjectPerFile) {
   EXPECT_NE(xml.find("<byte_run file_offset=\"4096\" img_offset=\"65536\" len=\"904\"/>"), std::string::npos);
   EXPECT_NE(xml.find("<unreadable_bytes>512</unreadable_bytes>"), std::string::npos);
   EXPECT_EQ(xml.substr(xml.size() - 9), "</dfxml>\n");
-  if (system("command -v xmllint >/dev/null 2>&1") == 0)
+  if (system("command -v xmllint >/dev/null 2>&1") == 0) {
     EXPECT_EQ(system(("xmllint --noout '" + path + "'").c_str()), 0);
+  }
 }
 
 TEST(DfxmlDocument, ExistingFileIsNeverReplaced) {
