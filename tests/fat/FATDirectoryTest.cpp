@@ -200,7 +200,7 @@ TEST(ParseDirectory, TheFifthBadEntryFailsAndKeepsWhatCameBefore) {
   EXPECT_TRUE(ok) << "four bad entries are tolerated";
   EXPECT_EQ(2u, entries.size());
 
-  append(dir, shortEntry("DIR     ", 0x10, 2, 100));  // directory size not whole sectors
+  append(dir, shortEntry("DIR        ", 0x10, 2, 100));  // directory size not whole sectors
   append(dir, shortEntry("GOOD3   TXT", 0x20, 2, 1));
   entries = parse(dir, false, &ok);
   EXPECT_FALSE(ok);
