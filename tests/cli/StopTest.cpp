@@ -63,3 +63,34 @@ TEST(StopTest, InterruptDuringAListStillListsWhatWasFound) {
   EXPECT_EQ(r.out.substr(0, r.out.find('\t')), std::to_string(offset));
   EXPECT_NE(access(dir.file("never").c_str(), F_OK), 0);
 }
+
+TEST(StopTest, SecondInterruptAbortsTheRecovery) {
+  // 20000 sectors that each start a file of one sector, then a long sparse
+  // tail: the first signal stops the scan, the second comes while the
+  // files found are being written.
+  CliTempDir config;
+  writeFile(config.file("Scanner.cfg"), "Type: blk\nPattern: MZK-TEST-BLOCK\nMax Size: 512\n");
+  writeFile(config.file("FsScanner.cfg"), "");
+  CliTempDir dir;
+  std::string sector = "MZK-TEST-BLOCK" + std::string(512 - 14, 'x');
+  std::string blocks;
+  for (int i = 0; i < 20000; ++i) blocks += sector;
+  std::string image = dir.file("blocks.img");
+  writeFile(image, blocks);
+  ASSERT_TRUE(shell("truncate -s 64G '" + image + "'"));
+  std::string out = dir.file("out");
+  pid_t pid = startRecover({"--config-dir", config.path(), "-o", out, image}, dir.path());
+  ASSERT_GT(pid, 0);
+  for (int i = 0; i < 3000 && bytesReadBy(pid) < (64u << 20); ++i) usleep(10000);
+  kill(pid, SIGINT);
+  for (int i = 0; i < 3000 && namesIn(out).empty(); ++i) usleep(5000);
+  kill(pid, SIGINT);
+  ToolResult r = finishRecover(pid, dir.path());
+  EXPECT_EQ(r.status, 130) << r.err;
+  EXPECT_NE(r.err.find("recovering the 20000 files found so far"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("recovery aborted"), std::string::npos) << r.err;
+  size_t written = namesIn(out).size();
+  EXPECT_GE(written, 1u);
+  EXPECT_LT(written, 20000u);
+  EXPECT_EQ(readFile(out + "/0-512.blk"), sector);
+}
