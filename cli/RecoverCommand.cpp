@@ -296,7 +296,7 @@ int RecoverCommand::run() {
       inputProblem_ = true;
       progress.clear();
       complain(recoverer.lastPath() + ": " + std::to_string(recoverer.lastUnreadableBytes()) +
-               " unreadable bytes written as zeros (at " + rangesText(recoverer.lastUnreadableRanges()) + ")");
+               " unreadable bytes written as zeros (at file offset+length " + rangesText(recoverer.lastUnreadableRanges()) + ")");
     }
     if (!options_.reportPath.empty())
       report.fileObject(baseName(recoverer.lastPath()), file.size, byteRunsOf(*fileCase, file), recoverer.lastMd5(),

@@ -149,7 +149,7 @@ TEST_F(FatCardTest, UnreadableSectorInAFileIsZeroFilledReportedAndFailsTheRun) {
   ToolResult r = runRecover({"-o", out, "--simulate-bad", std::to_string(bad) + ":512", image});
   EXPECT_EQ(r.status, 2) << r.err;
   std::string name = rows[0][0] + "-" + rows[0][1] + ".jpeg";
-  EXPECT_NE(r.err.find(out + "/" + name + ": 512 unreadable bytes written as zeros (at 4096+512)"), std::string::npos)
+  EXPECT_NE(r.err.find(out + "/" + name + ": 512 unreadable bytes written as zeros (at file offset+length 4096+512)"), std::string::npos)
       << r.err;
   EXPECT_NE(r.err.find("with unreadable parts"), std::string::npos);
   std::string got = readFile(out + "/" + name);

@@ -163,3 +163,14 @@ TEST_F(MisuseTest, OutputUnderTheMountPointOfALoopMountedImageIsRefused) {
   EXPECT_NE(byDevice.err.find("refusing to write"), std::string::npos) << byDevice.err;
   EXPECT_FALSE(created);
 }
+
+TEST_F(MisuseTest, MediumSmallerThanASectorHasNothingToFind) {
+  writeFile(dir.file("tiny.img"), std::string(300, '\xff'));
+  ToolResult r = runRecover({"-o", dir.file("out"), dir.file("tiny.img")});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("recovered 0 of 0 files"), std::string::npos) << r.err;
+  EXPECT_TRUE(namesIn(dir.file("out")).empty());
+  r = runRecover({"--list", "/dev/null"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+}
