@@ -27,7 +27,7 @@ bool FatTable::init(const FatParameters& params, std::shared_ptr<Bitmap> copyMap
   }
   params_ = params;
   fatType_ = type;
-  fatSectors_ = sectors;
+  tableSectors_ = sectors;
   copyMap_ = std::move(copyMap);
   bufferedSector_ = UINT64_MAX;
   bufferedCount_ = 0;
@@ -90,11 +90,11 @@ bool FatTable::getEntry(uint64_t cluster, FatEntryKind& kind, uint64_t& value) {
 }
 
 bool FatTable::readFatSectors(uint64_t first, uint64_t needed) {
-  if (!Reader::fits(first, needed, fatSectors_)) {
-    dlog() << "FATReader(105): " << first << " " << needed << " " << fatSectors_ << "\n";
+  if (!Reader::fits(first, needed, tableSectors_)) {
+    dlog() << "FATReader(105): " << first << " " << needed << " " << tableSectors_ << "\n";
     return false;
   }
-  uint64_t count = std::min<uint64_t>(kGroupSectors, fatSectors_ - first);
+  uint64_t count = std::min<uint64_t>(kGroupSectors, tableSectors_ - first);
   if (bufferedSector_ == first && bufferedCount_ == count) return true;
   bufferedSector_ = UINT64_MAX;
   // Runs of sectors that come from the same FAT copy are read in one go.

@@ -41,7 +41,7 @@ class FatTable {
   // (FAT32 masked to 28 bits).
   bool getEntry(uint64_t cluster, FatEntryKind& kind, uint64_t& value);
   int fatType() const { return fatType_; }
-  uint64_t fatSectors() const { return fatSectors_; }
+  uint64_t sectorsRead() const { return tableSectors_; }
 
  private:
   bool readFatSectors(uint64_t first, uint64_t needed);
@@ -49,7 +49,7 @@ class FatTable {
   Reader* medium_;
   FatParameters params_;
   int fatType_ = 0;
-  uint64_t fatSectors_ = 0;
+  uint64_t tableSectors_ = 0;
   uint8_t buffer_[kGroupBytes];
   std::shared_ptr<Bitmap> copyMap_;
   uint64_t bufferedSector_ = UINT64_MAX;  // first FAT sector held in buffer_

@@ -307,3 +307,20 @@ TEST(FsFatLargeDisk, AFat32PartitionPastSector2To32IsReadInPlace) {
     EXPECT_TRUE(back == *pair.second);
   }
 }
+
+TEST(FsFatScanRoot, AFat32RootIsReadNoFurtherThanTheDirectoryLimit) {
+  MemoryVolume vol(32, 66000);
+  vol.set(0, 0x0FFFFFF8);
+  vol.set(1, 0x0FFFFFFF);
+  for (uint32_t c = 2; c < 66001; ++c) vol.set(c, c + 1);  // one chain over the whole volume
+  vol.set(66001, 0x0FFFFFFF);
+  // Valid entries all the way, so only the limit ends the directory.
+  std::vector<uint8_t> entry = shortEntry("NOTE    QQQ", 0x20, 0, 0);
+  for (uint64_t at = vol.clusterOffset(2); at + 32 <= vol.medium.bytes().size(); at += 32)
+    std::copy(entry.begin(), entry.end(), vol.medium.bytes().begin() + at);
+  PatternMap none;
+  FsFat fs(&vol.medium, &none, 0, nullptr);
+  ASSERT_TRUE(fs.init(vol.p));
+  fs.scanRoot();
+  EXPECT_EQ(kFatDirectoryLimit / 512, fs.clusters().size());
+}
