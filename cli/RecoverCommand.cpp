@@ -15,6 +15,7 @@
 #include "cli/StopSignals.h"
 #include "cli/TerminalProgress.h"
 #include "engine/FileCase.h"
+#include "engine/PatternsFile.h"
 #include "engine/ScanRun.h"
 #include "media/ReaderFile.h"
 #include "recover/ByteRuns.h"
@@ -163,6 +164,29 @@ int RecoverCommand::run() {
   MediumIdentity identity;
   identifyMedium(options_.input, identity);
 
+  std::unique_ptr<FileCase> fileCase;
+  try {
+    fileCase.reset(new FileCase(config));
+  } catch (std::exception& e) {
+    complain("invalid pattern file " + programPath_ + "/FsScanner.cfg (" + e.what() + ")");
+    return kExitEnvironment;
+  }
+  // Scanner.cfg is loaded again by the scan; a fault in it is found here,
+  // before anything is written.
+  try {
+    PatternTable table;
+    loadPatterns(programPath_ + "/Scanner.cfg", *fileCase->registry(), table);
+  } catch (std::exception& e) {
+    complain("invalid pattern file " + programPath_ + "/Scanner.cfg (" + e.what() + ")");
+    return kExitEnvironment;
+  }
+
+  SimulatedBadReader::Ranges badRanges;
+  if (!options_.simulateBad.empty() && !parseRanges(options_.simulateBad, badRanges)) {
+    complain("invalid ranges for --simulate-bad: '" + options_.simulateBad + "'");
+    return kExitEnvironment;
+  }
+
   // The destination, before any time is spent scanning.
   DfxmlReport report;
   if (!options_.list) {
@@ -189,23 +213,10 @@ int RecoverCommand::run() {
     }
   }
 
-  std::unique_ptr<FileCase> fileCase;
-  try {
-    fileCase.reset(new FileCase(config));
-  } catch (std::exception& e) {
-    complain("invalid pattern file " + programPath_ + "/FsScanner.cfg (" + e.what() + ")");
-    return kExitEnvironment;
-  }
-  if (options_.simulateBad.empty()) {
+  if (badRanges.empty())
     fileCase->setReader(medium.release());
-  } else {
-    SimulatedBadReader::Ranges ranges;
-    if (!parseRanges(options_.simulateBad, ranges)) {
-      complain("invalid ranges for --simulate-bad: '" + options_.simulateBad + "'");
-      return kExitEnvironment;
-    }
-    fileCase->setReader(new SimulatedBadReader(medium.release(), ranges));
-  }
+  else
+    fileCase->setReader(new SimulatedBadReader(medium.release(), badRanges));
 
   TerminalProgress progress(isatty(STDERR_FILENO) != 0);
   FoundCounter counter(progress);

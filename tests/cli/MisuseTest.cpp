@@ -138,6 +138,11 @@ TEST_F(MisuseTest, InvalidPatternFileIsAnEnvironmentError) {
   ToolResult r = runRecover({"--config-dir", config.path(), "--list", image});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("invalid pattern file " + config.path() + "/Scanner.cfg"), std::string::npos) << r.err;
+  // Found before anything is written.
+  r = runRecover({"--config-dir", config.path(), "-o", dir.file("out"), "--report", dir.file("r.xml"), image});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(access(dir.file("out").c_str(), F_OK), 0);
+  EXPECT_NE(access(dir.file("r.xml").c_str(), F_OK), 0);
 }
 
 TEST_F(MisuseTest, OutputUnderTheMountPointOfALoopMountedImageIsRefused) {
