@@ -40,28 +40,18 @@ void Md5::block(const uint8_t* p) {
   uint32_t m[16];
   for (int i = 0; i < 16; ++i) m[i] = le32(p + 4 * i);
   uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
-  for (int i = 0; i < 64; ++i) {
-    uint32_t f;
-    int g;
-    if (i < 16) {
-      f = (b & c) | (~b & d);
-      g = i;
-    } else if (i < 32) {
-      f = (d & b) | (~d & c);
-      g = (5 * i + 1) % 16;
-    } else if (i < 48) {
-      f = b ^ c ^ d;
-      g = (3 * i + 5) % 16;
-    } else {
-      f = c ^ (b | ~d);
-      g = (7 * i) % 16;
-    }
+  // Four rounds of sixteen steps; each step rotates the roles of a..d.
+  auto step = [&](uint32_t f, int i, int g) {
     uint32_t next = d;
     d = c;
     c = b;
     b = b + rotl(a + f + kSine[i] + m[g], kShift[i]);
     a = next;
-  }
+  };
+  for (int i = 0; i < 16; ++i) step((b & c) | (~b & d), i, i);
+  for (int i = 16; i < 32; ++i) step((d & b) | (~d & c), i, (5 * i + 1) & 15);
+  for (int i = 32; i < 48; ++i) step(b ^ c ^ d, i, (3 * i + 5) & 15);
+  for (int i = 48; i < 64; ++i) step(c ^ (b | ~d), i, (7 * i) & 15);
   state_[0] += a;
   state_[1] += b;
   state_[2] += c;
