@@ -84,6 +84,10 @@ class EndToEndTest : public ::testing::Test {
   static void SetUpTestSuite() {
     if (!card) card = new CardFixture;
   }
+  static void TearDownTestSuite() {
+    delete card;
+    card = nullptr;
+  }
   void SetUp() override {
     if (!card->ready) GTEST_SKIP() << "ImageMagick (convert) is needed to build the card";
   }
