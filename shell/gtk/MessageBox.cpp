@@ -44,6 +44,9 @@ int messageBox(int kind, const std::string& text, GtkWindow* parent, bool defaul
       GtkDialogFlags(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT | GTK_DIALOG_NO_SEPARATOR),
       nullptr, nullptr);
   gtk_window_set_title(GTK_WINDOW(dialog), _(look.title));
+  // A box of its own (start-up errors) stands in the middle of the screen.
+  gtk_window_set_position(GTK_WINDOW(dialog),
+                          parent ? GTK_WIN_POS_CENTER_ON_PARENT : GTK_WIN_POS_CENTER);
 
   gint border = 0, spacing = 0;
   gtk_widget_style_get(dialog, "action-area-border", &border, "button-spacing", &spacing, nullptr);
