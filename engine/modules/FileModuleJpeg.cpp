@@ -72,7 +72,9 @@ bool skipFill(PieceCache& cache, uint64_t& position) {
 }
 
 // The entropy-coded data from `position`: the position of the 0xFF byte of
-// the next marker that is not a stuffed byte or a restart marker.
+// the next marker that is not a stuffed byte or a restart marker.  Fill
+// bytes may precede any marker, restart markers too, so in a run of 0xFF the
+// code after the run decides; the position is that of the run's last 0xFF.
 enum class ScanEnd { kMarker, kExhausted, kReadFailed };
 
 ScanEnd findMarker(PieceCache& cache, uint64_t& position) {
@@ -85,7 +87,7 @@ ScanEnd findMarker(PieceCache& cache, uint64_t& position) {
     uint8_t before = carried;
     for (uint32_t j = 0; j < n; ++j) {
       uint8_t b = p[j];
-      if (before == 0xFF && b != 0x00 && !isRestartMarker(b)) {
+      if (before == 0xFF && b != 0x00 && b != 0xFF && !isRestartMarker(b)) {
         position = at + j - 1;  // j == 0: the 0xFF was the carried byte
         return ScanEnd::kMarker;
       }

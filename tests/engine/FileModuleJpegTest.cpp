@@ -197,6 +197,20 @@ TEST(JpegEntropy, FillBytesInsideDataBeforeTheEndMarker) {
   EXPECT_EQ(sizeOf(b), b.size());
 }
 
+TEST(JpegEntropy, FillBytesBeforeARestartMarkerDoNotEndTheData) {
+  // An encoder may pad before any marker, restart markers included: the
+  // data goes on after FF FF D3 exactly as after FF D3.
+  Bytes data = {0x12, 0xFF, 0xFF, 0xD3, 0x34, 0x56, 0x78, 0xFF, 0xFF, 0xFF, 0xD4, 0x9A};
+  Bytes b = withScan(data);
+  EXPECT_EQ(sizeOf(b + Bytes(100, 0xAB)), b.size());
+  // The same with the run split across two 4096-byte pieces.
+  Bytes head = kSoi + segment(0xE0, 14) + segment(0xDA, 10);
+  Bytes split(FileModuleJpeg::kPieceSize - 2, 0x20);
+  split = split + Bytes{0xFF, 0xFF, 0xD5, 0x01, 0x02};
+  Bytes c = head + split + kEoi;
+  EXPECT_EQ(sizeOf(c + Bytes(10, 0)), c.size());
+}
+
 TEST(JpegEntropy, ASecondScanAfterAMarkerInTheData) {
   Bytes b = kSoi + segment(0xDA, 8) + Bytes(5000, 0x33) + segment(0xC4, 20) + segment(0xDA, 8) +
             Bytes(6000, 0x44) + kEoi;
