@@ -169,12 +169,14 @@ inline DialogScript::Action respond(int response) {
 // select folder: the folder.
 inline DialogScript::Action choose(const std::string& path) {
   auto started = std::make_shared<bool>(false);
-  return [path, started](GtkWidget* dialog) {
+  auto polls = std::make_shared<int>(0);
+  return [path, started, polls](GtkWidget* dialog) {
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
     GtkFileChooserAction action = gtk_file_chooser_get_action(chooser);
     if (!*started) {
       *started = true;
       if (action == GTK_FILE_CHOOSER_ACTION_SAVE) {
+        gtk_window_set_focus(GTK_WINDOW(dialog), nullptr);
         const size_t slash = path.find_last_of('/');
         gtk_file_chooser_set_current_folder(chooser, path.substr(0, slash).c_str());
         gtk_file_chooser_set_current_name(chooser, path.substr(slash + 1).c_str());
@@ -185,10 +187,24 @@ inline DialogScript::Action choose(const std::string& path) {
       }
       return false;
     }
+    if (action == GTK_FILE_CHOOSER_ACTION_SAVE) {
+      // The focused name entry completes a typed "card1" to an existing
+      // "card1.img"; type the name again without the focus there.
+      gtk_window_set_focus(GTK_WINDOW(dialog), nullptr);
+      gtk_file_chooser_set_current_name(chooser, path.substr(path.find_last_of('/') + 1).c_str());
+    }
     gchar* now = gtk_file_chooser_get_filename(chooser);
     const bool ready = now && path == now;
     g_free(now);
-    if (!ready) return false;
+    if (!ready) {
+      // Give up after a few seconds rather than hang the test program.
+      if (++*polls > 150) {
+        ADD_FAILURE() << "the chooser never showed " << path;
+        gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_CANCEL);
+        return true;
+      }
+      return false;
+    }
     gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
     return true;
   };
