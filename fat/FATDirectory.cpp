@@ -129,13 +129,19 @@ class EntrySource {
       return true;
     }
     uint64_t start = position - position % kBlockBytes;
-    uint64_t length = std::min<uint64_t>(kBlockBytes, size_ - start);
-    block_.resize(length);
-    blockValid_ = reader_.read(start, block_.data(), length);
-    if (blockValid_) {
-      blockStart_ = start;
-      memcpy(out, block_.data() + (position - start), kEntryBytes);
-      return true;
+    // A block that failed once is not tried again: its entries are read one
+    // by one, so a bad sector costs one failed read, not one per entry.
+    if (!(failedValid_ && failedStart_ == start)) {
+      uint64_t length = std::min<uint64_t>(kBlockBytes, size_ - start);
+      block_.resize(length);
+      blockValid_ = reader_.read(start, block_.data(), length);
+      if (blockValid_) {
+        blockStart_ = start;
+        memcpy(out, block_.data() + (position - start), kEntryBytes);
+        return true;
+      }
+      failedValid_ = true;
+      failedStart_ = start;
     }
     // One unreadable sector must not take the whole block with it.
     return reader_.read(position, out, kEntryBytes);
@@ -147,6 +153,8 @@ class EntrySource {
   std::vector<uint8_t> block_;
   uint64_t blockStart_ = 0;
   bool blockValid_ = false;
+  uint64_t failedStart_ = 0;
+  bool failedValid_ = false;
 };
 
 class DirectoryParser {

@@ -277,3 +277,17 @@ TEST(IsDirectoryStart, DotAndDotDotGiveTheCluster) {
   append(other, shortEntry("..         ", 0x10, 0, 0));
   EXPECT_FALSE(isDirectoryStart(other.data(), cluster));
 }
+
+TEST(ParseDirectory, AnUnreadableSectorIsTriedOnceNotOncePerEntry) {
+  // On a real card every failed read can take seconds: one bad sector in a
+  // large directory must not be read again for each of its entries.
+  std::vector<uint8_t> dir;
+  for (int i = 0; i < 2000; ++i) append(dir, shortEntry("FILE    TXT", 0x20, 2, 1));
+  MemoryReader inner(dir);
+  FaultReader faulty(&inner);
+  faulty.failRange(100 * 32, 1);
+  std::vector<FatDirectoryEntry> out;
+  EXPECT_TRUE(parseDirectory(faulty, false, out));
+  EXPECT_EQ(1999u, out.size());
+  EXPECT_LE(faulty.failedReads, 4u);
+}
