@@ -2,12 +2,22 @@
 
 #include "engine/FileCase.h"
 #include "fat/BootSector.h"
+#include "fat/FsFat.h"
 #include "media/ReaderReader.h"
 #include "shell/DebugLog.h"
+#include "shell/Endian.h"
 
 namespace {
 const uint32_t kSectorBytes = 512;
 const uint32_t kSignatureAt = 510;
+const uint32_t kReservedSectorsAt = 14;
+const uint32_t kBackupSectorAt = 50;  // FAT32: sector of the boot sector's copy
+
+bool hasVolumeAt(const FileCase& fileCase, uint64_t lba) {
+  for (size_t i = 0; i < fileCase.fileSystemCount(); ++i)
+    if (fileCase.fileSystem(i)->parameters().lba == lba) return true;
+  return false;
+}
 }  // namespace
 
 bool FileModuleBootSector::scan(const uint8_t* sector, uint32_t length) {
@@ -25,7 +35,20 @@ bool FileModuleBootSector::analyze(Reader& reader, File& file) {
     dlog() << "FileModuleBootSector(27)\n";
     return false;
   }
-  params.lba = window->base() / kSectorBytes;
-  if (fileCase_) fileCase_->addFileSystem(params);
+  uint64_t lba = window->base() / kSectorBytes;
+  params.lba = lba;
+  if (!fileCase_ || fileCase_->addFileSystem(params)) return false;
+  // A FAT32 volume keeps a copy of its boot sector a few sectors in; when
+  // this is that copy (the volume does not open here), the volume starts
+  // that many sectors earlier, which brings back a card whose own boot
+  // sector is damaged.
+  uint64_t backup = le16(sector + kBackupSectorAt);
+  if (!params.rootDirectoryIsCluster || backup == 0 || backup >= le16(sector + kReservedSectorsAt) ||
+      backup > lba)
+    return false;
+  params.lba = lba - backup;
+  if (hasVolumeAt(*fileCase_, params.lba)) return false;
+  dlog() << "FileModuleBootSector(45): backup at " << lba << " for " << params.lba << "\n";
+  fileCase_->addFileSystem(params);
   return false;
 }

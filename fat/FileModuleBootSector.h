@@ -13,7 +13,9 @@ class FileModuleBootSector : public FileModule {
   bool scan(const uint8_t* sector, uint32_t length) override;
   // Parses the sector at 0 of the reader; when it is a FAT boot sector at a
   // sector boundary of the medium (the reader is the scanner's window),
-  // calls addFileSystem.  Always false.
+  // calls addFileSystem.  A FAT32 boot sector that opens no volume where it
+  // lies is tried as the backup copy of one (its backup-sector field sectors
+  // earlier), unless a volume starts there already.  Always false.
   bool analyze(Reader& reader, File& file) override;
 
  private:

@@ -307,3 +307,25 @@ TEST(FatScan, HostileTablesAndDirectoriesNeitherHangNorCrash) {
   ASSERT_NE(nullptr, x);
   EXPECT_TRUE(x->attributes.getBool("fragmented", false));
 }
+
+TEST(FatScan, AFat32VolumeWhoseBootSectorIsLostOpensFromItsBackup) {
+  TempDir dir;
+  for (uint64_t mbrAt : {uint64_t(0), uint64_t(8192)}) {
+    FatImage image(dir, "backup" + std::to_string(mbrAt) + ".img", 48, 32, 1, mbrAt);
+    ASSERT_TRUE(image.ok());
+    std::vector<uint8_t> data = pattern(3000, 1);
+    ASSERT_TRUE(image.put("::/After the format.txt", data));
+    {
+      // The intact card: the backup at sector 6 opens no second volume.
+      ScannedImage scan(image.path());
+      EXPECT_EQ(1u, scan.fileCase.fileSystemCount()) << mbrAt;
+    }
+    std::vector<uint8_t> all = readFile(image.path());
+    std::fill(all.begin() + mbrAt * 512, all.begin() + mbrAt * 512 + 512, 0);
+    writeFile(image.path(), all);
+    ScannedImage scan(image.path());
+    ASSERT_EQ(1u, scan.fileCase.fileSystemCount()) << mbrAt;
+    EXPECT_EQ(mbrAt, scan.fileCase.fileSystem(0)->parameters().lba);
+    expectReadBack(scan, "After the format.txt", data);
+  }
+}
