@@ -28,6 +28,8 @@ fi
 for po in po/*.po; do
   [ -f "$po" ] || continue
   msgmerge --quiet --update --backup=none --no-fuzzy-matching --sort-by-file --add-location=file "$po" po/mzk.pot
+  # One layout for merged and hand-edited entries alike.
+  msgcat --sort-by-file --add-location=file -o "$po" "$po"
   printf '%s: ' "$po"
   msgfmt --check --statistics -o /dev/null "$po"
 done
