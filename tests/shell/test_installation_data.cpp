@@ -319,6 +319,50 @@ TEST(MessageCatalogue, GermanTranslatesEveryTextOfTheTemplate) {
   }
 }
 
+std::string withoutMnemonic(std::string s) {
+  size_t u = s.find('_');
+  if (u != std::string::npos) s.erase(u, 1);
+  return s;
+}
+
+// The menu and button names that a manual mentions, "File &rarr; Print"
+// giving two, blanks and line breaks folded.
+std::set<std::string> manualLabels(const std::string& path) {
+  std::set<std::string> labels;
+  std::string html = readFile(path);
+  const std::string open = "<span class=\"menu\">", arrow = " &rarr; ";
+  for (size_t b = html.find(open); b != std::string::npos; b = html.find(open, b)) {
+    b += open.size();
+    size_t e = html.find("</span>", b);
+    if (e == std::string::npos) break;
+    std::string text;
+    for (char c : html.substr(b, e - b)) {
+      bool blank = c == ' ' || c == '\n' || c == '\t';
+      if (!blank || (!text.empty() && text.back() != ' ')) text += blank ? ' ' : c;
+    }
+    for (size_t a; (a = text.find(arrow)) != std::string::npos; text.erase(0, a + arrow.size()))
+      labels.insert(text.substr(0, a));
+    labels.insert(text);
+  }
+  return labels;
+}
+
+// Where the English manual names a menu entry or button of the catalogue,
+// the German manual names it as the German program shows it.
+TEST(MessageCatalogue, ManualsNameTheEntriesAsTheProgramShowsThem) {
+  std::set<std::string> english = manualLabels(kApp + "/lib/locale/en/manual.html");
+  std::set<std::string> german = manualLabels(kApp + "/lib/locale/de/manual.html");
+  ASSERT_GT(english.size(), 10u);
+  int matched = 0;
+  for (const PoEntry& e : readPo(kSource + "/po/de.po")) {
+    if (!e.plural.empty() || e.strs.empty() || !english.count(withoutMnemonic(e.id))) continue;
+    ++matched;
+    EXPECT_EQ(german.count(withoutMnemonic(e.strs[0])), 1u)
+        << e.id << ": the German manual should say " << withoutMnemonic(e.strs[0]);
+  }
+  EXPECT_GT(matched, 10);
+}
+
 // The catalogue must be a proper one for msgfmt, plural formula included.
 TEST(MessageCatalogue, CompilesCleanly) {
   std::string command = "msgfmt --check --statistics -o /dev/null '" + kSource + "/po/de.po' 2>&1";
