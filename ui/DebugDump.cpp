@@ -27,9 +27,8 @@ bool encodeDebugDump(const std::string& text, std::string& dump) {
     dlog() << "DebugDump(30): " << n << "\n";
     return false;
   }
-  // The room the format names (n + n / 1000 + 12) is below zlib's own bound
-  // for short incompressible texts; the stream does not depend on the room,
-  // so offer whichever is larger.
+  // The stream does not depend on the room offered, so take zlib's own
+  // bound when it exceeds n + n / 1000 + 12: a margin that costs nothing.
   uLong room = static_cast<uLong>(n + n / 1000 + 12);
   const uLong bound = compressBound(static_cast<uLong>(n));
   if (bound > room) room = bound;
