@@ -17,7 +17,9 @@
 #include "shell/Locale.h"
 #include "shell/gtk/MessageBox.h"
 #include "shell/gtk/SystemOpen.h"
+#include "ui/AboutDialog.h"
 #include "ui/OffsetSizeDialog.h"
+#include "ui/PreferencesDialog.h"
 #include "ui/RawDataCommands.h"
 
 namespace {
@@ -245,7 +247,10 @@ void WindowBase::showManual() {
   systemOpen(Locale::instance().localizedPath(name), nullptr);
 }
 
-// Temporary until the preferences and about dialogs land: a log line.
-void WindowBase::showPreferences() { dlog() << "WindowBase(330)\n"; }
+void WindowBase::showPreferences() {
+  if (config_) showPreferencesDialog(window(), *config_);
+}
 
-void WindowBase::showAbout() { dlog() << "WindowBase(335)\n"; }
+void WindowBase::showAbout() {
+  if (config_) showAboutDialog(window(), *config_);
+}

@@ -121,6 +121,7 @@ class DialogScript {
           handled.push_back(steps_[next_].title);
           texts.push_back(labelTexts(dialog));
           acted_ = true;
+          shoot(steps_[next_].title);
         }
         if (steps_[next_].act(dialog)) {
           ++next_;
@@ -148,6 +149,20 @@ class DialogScript {
     idle_ = 0;
     unexpected.push_back(titleOf(stray) + ": " + labelTexts(stray));
     gtk_dialog_response(GTK_DIALOG(stray), GTK_RESPONSE_DELETE_EVENT);
+  }
+
+  // With MZK_SHOT_DIR set, each dialog answered is photographed first.
+  static void shoot(const std::string& title) {
+    const char* folder = getenv("MZK_SHOT_DIR");
+    if (!folder) return;
+    static int count = 0;
+    while (gtk_events_pending()) gtk_main_iteration();
+    std::string name = std::to_string(++count) + "-" + title;
+    for (char& c : name)
+      if (c == ' ' || c == '/') c = '_';
+    const std::string command =
+        std::string("import -window root '") + folder + "/" + name + ".png'";
+    if (system(command.c_str()) != 0) {}
   }
 
   guint timer_ = 0;

@@ -156,6 +156,22 @@ TEST_F(WindowBaseTest, SaveDebugIsHiddenUnlessTheLogIsKeptInMemory) {
   debugLogKind = previousKind;
 }
 
+TEST_F(WindowBaseTest, PreferencesAndAboutOpenTheirDialogsOverTheWindow) {
+  RecordingWindow window(&media, fileCase.get(), &config, false);
+  for (const char* name : {"Preferences", "About"}) {
+    GtkWindow* parent = nullptr;
+    DialogScript script;
+    script.then(name, [&parent](GtkWidget* dialog) {
+      parent = gtk_window_get_transient_for(GTK_WINDOW(dialog));
+      gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_CANCEL);
+      return true;
+    });
+    activate(window, name);
+    EXPECT_TRUE(script.finished()) << name;
+    EXPECT_EQ(parent, window.window()) << name;
+  }
+}
+
 // ---- quit confirmation ----
 
 TEST_F(WindowBaseTest, ClosingTheWindowAsksAndNoKeepsItOpen) {
