@@ -143,6 +143,9 @@ Browser::Browser(GtkWindow* parent, ConfigRecord& media, FileCase& fileCase,
 
 Browser::~Browser() {
   fileCase_->setCallback(nullptr);
+  // The view goes with the window, after this part of the object: its
+  // selection must not call back into it.
+  g_signal_handlers_disconnect_by_data(gtk_tree_view_get_selection(view_), this);
   if (store_) g_object_unref(store_);
 }
 

@@ -97,6 +97,9 @@ WindowBase::WindowBase(GtkWindow* parent, ConfigRecord* mediaRecord, FileCase* f
   lastFolder_ = g_get_home_dir();
 
   window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  // Closing the window after a confirmed quit destroys it; the reference
+  // keeps the object valid until this destructor lets it go.
+  g_object_ref_sink(window_);
   if (parent) {
     gtk_window_set_transient_for(GTK_WINDOW(window_), parent);
     gtk_window_set_position(GTK_WINDOW(window_), GTK_WIN_POS_CENTER_ON_PARENT);
@@ -125,6 +128,7 @@ WindowBase::~WindowBase() {
   if (window_) {
     g_signal_handlers_disconnect_by_data(window_, this);
     gtk_widget_destroy(window_);
+    g_object_unref(window_);
   }
   if (actions_) g_object_unref(actions_);
   if (uiManager_) g_object_unref(uiManager_);

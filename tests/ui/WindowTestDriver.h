@@ -188,26 +188,29 @@ inline DialogScript::Action choose(const std::string& path) {
   return [path, started, polls](GtkWidget* dialog) {
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
     GtkFileChooserAction action = gtk_file_chooser_get_action(chooser);
-    if (!*started) {
-      *started = true;
-      if (action == GTK_FILE_CHOOSER_ACTION_SAVE) {
-        gtk_window_set_focus(GTK_WINDOW(dialog), nullptr);
-        const size_t slash = path.find_last_of('/');
-        gtk_file_chooser_set_current_folder(chooser, path.substr(0, slash).c_str());
-        gtk_file_chooser_set_current_name(chooser, path.substr(slash + 1).c_str());
-      } else if (action == GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER) {
-        gtk_file_chooser_set_current_folder(chooser, path.c_str());
-      } else {
-        gtk_file_chooser_set_filename(chooser, path.c_str());
-      }
-      return false;
-    }
+    // Set again on every poll until the chooser reports it: a folder that
+    // finishes loading late (the one it opened in) can undo an early choice,
+    // and the focused name entry completes a typed "card1" to an existing
+    // "card1.img".
+    const bool first = !*started;
+    *started = true;
     if (action == GTK_FILE_CHOOSER_ACTION_SAVE) {
-      // The focused name entry completes a typed "card1" to an existing
-      // "card1.img"; type the name again without the focus there.
       gtk_window_set_focus(GTK_WINDOW(dialog), nullptr);
-      gtk_file_chooser_set_current_name(chooser, path.substr(path.find_last_of('/') + 1).c_str());
+      const size_t slash = path.find_last_of('/');
+      gchar* folder = gtk_file_chooser_get_current_folder(chooser);
+      if (first || !folder || path.substr(0, slash) != folder)
+        gtk_file_chooser_set_current_folder(chooser, path.substr(0, slash).c_str());
+      g_free(folder);
+      gtk_file_chooser_set_current_name(chooser, path.substr(slash + 1).c_str());
+    } else if (action == GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER) {
+      gchar* folder = gtk_file_chooser_get_current_folder(chooser);
+      if (first || !folder || path != folder) gtk_file_chooser_set_current_folder(chooser, path.c_str());
+      g_free(folder);
+      gtk_file_chooser_unselect_all(chooser);
+    } else if (first) {
+      gtk_file_chooser_set_filename(chooser, path.c_str());
     }
+    if (first) return false;
     gchar* now = gtk_file_chooser_get_filename(chooser);
     const bool ready = now && path == now;
     g_free(now);
