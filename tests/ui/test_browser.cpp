@@ -168,3 +168,67 @@ TEST(RecoverySummaryText, FolderNamesAreEscapedForMarkup) {
   EXPECT_NE(text.find("Fotos &amp; &lt;Videos&gt;"), std::string::npos) << text;
   EXPECT_TRUE(pango_parse_markup(text.c_str(), -1, 0, nullptr, nullptr, nullptr, nullptr));
 }
+
+// ---- leaving the browser, and the selection window ----
+
+TEST_F(BrowserTest, SelectMediaAsksAndYesEndsTheRunForAnotherMedium) {
+  Browser browser(nullptr, media, *fileCase, config);
+  DialogScript script;
+  script.then("Information", respond(GTK_RESPONSE_REJECT))
+      .then("Question", respond(GTK_RESPONSE_REJECT))   // No: stay
+      .then("Question", respond(GTK_RESPONSE_ACCEPT));  // Yes: another medium
+  g_timeout_add(
+      100,
+      [](gpointer data) -> gboolean {
+        static_cast<Browser*>(data)->selectMedia();
+        if (gtk_main_level() > 0) static_cast<Browser*>(data)->selectMedia();
+        return FALSE;
+      },
+      &browser);
+  EXPECT_TRUE(browser.run());
+  ASSERT_TRUE(script.finished()) << script.handled.size();
+  EXPECT_NE(script.texts[1].find("Do you want to select another media?"), std::string::npos);
+}
+
+#include "ui/SelectDevice.h"
+
+TEST_F(BrowserTest, SelectionWindowOpensTheChosenCardFileForTheScan) {
+  media.set("Model", "left over from a device");
+  SelectDevice select(nullptr, media, *fileCase, config);
+  DialogScript script;
+  script.then("Select Source File", choose(tmp.file("card.img")));
+  g_idle_add(
+      [](gpointer data) -> gboolean {
+        gtk_action_activate(
+            gtk_action_group_get_action(static_cast<SelectDevice*>(data)->actionGroup(), "ScanFile"));
+        return FALSE;
+      },
+      &select);
+  EXPECT_TRUE(select.run());
+  EXPECT_EQ(fileCase->reader()->size(), image.size());
+  EXPECT_EQ(media.getString("Description"), tmp.file("card.img"));
+  EXPECT_FALSE(media.has("Model"));  // the record now describes the file alone
+}
+
+TEST_F(BrowserTest, SelectionWindowStaysWhenTheCardFileCannotBeOpened) {
+  SelectDevice select(nullptr, media, *fileCase, config);
+  const std::string gone = tmp.file("card.img");
+  DialogScript::Action pick = choose(gone);
+  DialogScript script;
+  // The file disappears between the choice and the opening.
+  script
+      .then("Select Source File",
+            [&](GtkWidget* dialog) {
+              gchar* now = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialog));
+              const bool ready = now && gone == now;
+              g_free(now);
+              if (ready) remove(gone.c_str());
+              return pick(dialog);
+            })
+      .then("Error", respond(GTK_RESPONSE_REJECT));
+  select.scanFile();
+  ASSERT_TRUE(script.finished()) << script.handled.size();
+  EXPECT_NE(script.texts[1].find("Cannot open file"), std::string::npos) << script.texts[1];
+  EXPECT_FALSE(select.started());
+  EXPECT_EQ(fileCase->reader()->size(), image.size());  // the old medium stays
+}
