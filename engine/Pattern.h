@@ -11,9 +11,9 @@ class FileModule;
 
 class Pattern {
  public:
-  static const uint32_t kSectorLength = 512;
-  static const uint32_t kMaxLength = 64;
-  static const uint64_t kDefaultMaxSize = 100000000;
+  static constexpr uint32_t kSectorLength = 512;
+  static constexpr uint32_t kMaxLength = 64;
+  static constexpr uint64_t kDefaultMaxSize = 100000000;
 
   const std::string& type() const { return type_; }
   void setType(const std::string& type) { type_ = type; }

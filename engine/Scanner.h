@@ -21,8 +21,8 @@ class Scanner : public ReaderReader {
     virtual void found(const FileModule::File& file) = 0;
   };
 
-  static const uint32_t kSectorLength = 512;
-  static const uint32_t kDefaultBufferSize = 1024000;
+  static constexpr uint32_t kSectorLength = 512;
+  static constexpr uint32_t kDefaultBufferSize = 1024000;
 
   Scanner(Reader* medium, FileModuleRegistry* registry);
   // Loads the pattern file (its exceptions pass through).

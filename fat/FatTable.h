@@ -18,9 +18,9 @@ class Reader;
 
 class FatTable {
  public:
-  static const uint32_t kSectorBytes = 512;
-  static const uint32_t kGroupSectors = 3;
-  static const uint32_t kGroupBytes = kGroupSectors * kSectorBytes;
+  static constexpr uint32_t kSectorBytes = 512;
+  static constexpr uint32_t kGroupSectors = 3;
+  static constexpr uint32_t kGroupBytes = kGroupSectors * kSectorBytes;
 
   // The medium is not owned and must outlive the table.
   explicit FatTable(Reader* medium);

@@ -19,9 +19,9 @@ class Reader;
 
 class FileReader : public UsesInterfaceCallback {
  public:
-  static const uint64_t kPieceSize = 32768;
+  static constexpr uint64_t kPieceSize = 32768;
   // Granularity of the second attempt on a piece that failed.
-  static const uint64_t kRetrySize = 512;
+  static constexpr uint64_t kRetrySize = 512;
 
   ~FileReader() override {}
   virtual bool consume(const void* buffer, uint64_t size) = 0;

@@ -71,7 +71,7 @@ class FileRecoverer {
   const std::string& folder() const { return folder_; }
 
   // The most names tried for one file before giving up.
-  static const int kMaxClashes = 10000;
+  static constexpr int kMaxClashes = 10000;
 
  private:
   bool recoverCandidates(const FileModule::File& file, const std::string& sourceText,

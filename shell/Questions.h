@@ -13,8 +13,8 @@ class Questions {
  public:
   enum Kind { Error = 0, Question = 1, Warning = 2, Information = 3, Notice = 4 };
   // Result bits as the message box gives them:
-  static const int NotYes = 0x01;   // the user did not answer Yes
-  static const int Checked = 0x10;  // the check box was shown and ticked
+  static constexpr int NotYes = 0x01;   // the user did not answer Yes
+  static constexpr int Checked = 0x10;  // the check box was shown and ticked
 
   virtual ~Questions() {}
   // checkLabel: a mnemonic label for an extra check box ("Yes To _All"), or nullptr.

@@ -13,5 +13,5 @@ class FileModuleJpeg : public FileModule {
   // is refused.  Runs of 0xFF fill bytes before a marker code are skipped.
   bool analyze(Reader& reader, File& file) override;
 
-  static const uint32_t kPieceSize = 4096;
+  static constexpr uint32_t kPieceSize = 4096;
 };
