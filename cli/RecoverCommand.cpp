@@ -162,7 +162,7 @@ int RecoverCommand::run() {
   }
   const uint64_t mediumSize = medium->size();
   MediumIdentity identity;
-  identifyMedium(options_.input, identity);
+  identifyOpenMedium(medium->fd(), identity);
 
   std::unique_ptr<FileCase> fileCase;
   try {

@@ -98,16 +98,31 @@ std::string decodeOctalEscapes(const std::string& text) {
 
 }  // namespace
 
-bool identifyMedium(const std::string& path, MediumIdentity& identity) {
-  identity = MediumIdentity();
-  struct stat st;
-  if (stat(path.c_str(), &st) != 0) return false;
+namespace {
+
+bool identityOfStat(const struct stat& st, MediumIdentity& identity) {
   identity.known = true;
   identity.device = st.st_dev;
   identity.inode = st.st_ino;
   identity.blockDevice = S_ISBLK(st.st_mode);
   identity.rdev = identity.blockDevice ? st.st_rdev : 0;
   return true;
+}
+
+}  // namespace
+
+bool identifyMedium(const std::string& path, MediumIdentity& identity) {
+  identity = MediumIdentity();
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return false;
+  return identityOfStat(st, identity);
+}
+
+bool identifyOpenMedium(int fd, MediumIdentity& identity) {
+  identity = MediumIdentity();
+  struct stat st;
+  if (fd < 0 || fstat(fd, &st) != 0) return false;
+  return identityOfStat(st, identity);
 }
 
 MediumIdentity mediumIdentityOf(dev_t device, ino_t inode) {

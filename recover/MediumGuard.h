@@ -21,6 +21,9 @@ struct MediumIdentity {
 
 // False (identity unknown) when the path cannot be examined.
 bool identifyMedium(const std::string& path, MediumIdentity& identity);
+// The identity of an open descriptor: what was opened, even when the path
+// has been replaced since.
+bool identifyOpenMedium(int fd, MediumIdentity& identity);
 MediumIdentity mediumIdentityOf(dev_t device, ino_t inode);
 
 struct MountEntry {

@@ -170,13 +170,7 @@ MediumIdentity WindowBase::mediumIdentity() const {
   }
   // The identity of the open descriptor, not of the path, which may have
   // been replaced since the medium was opened.
-  struct stat st;
-  if (!medium || fstat(medium->fd(), &st) != 0) return identity;
-  identity.known = true;
-  identity.device = st.st_dev;
-  identity.inode = st.st_ino;
-  identity.blockDevice = S_ISBLK(st.st_mode);
-  identity.rdev = identity.blockDevice ? st.st_rdev : 0;
+  if (medium) identifyOpenMedium(medium->fd(), identity);
   return identity;
 }
 
