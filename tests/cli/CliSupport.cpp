@@ -101,16 +101,6 @@ std::string shellOutput(const std::string& command) {
 
 bool haveTool(const std::string& name) { return shell("command -v '" + name + "'"); }
 
-CliTempDir::CliTempDir() {
-  char templ[] = "/tmp/mzk-cli-test-XXXXXX";
-  const char* made = mkdtemp(templ);
-  path_ = made ? made : "";
-}
-
-CliTempDir::~CliTempDir() {
-  if (!path_.empty()) shell("rm -rf '" + path_ + "'");
-}
-
 std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

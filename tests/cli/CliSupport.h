@@ -1,6 +1,8 @@
 // Running the built mzk-recover in the tests, and the files they make.
 #pragma once
 
+#include "tests/support/TempDir.h"
+
 #include <sys/types.h>
 
 #include <cstdint>
@@ -30,16 +32,7 @@ bool shell(const std::string& command);
 std::string shellOutput(const std::string& command);
 bool haveTool(const std::string& name);
 
-class CliTempDir {
- public:
-  CliTempDir();
-  ~CliTempDir();
-  const std::string& path() const { return path_; }
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
+typedef mzktest::TempDir CliTempDir;
 
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);

@@ -14,28 +14,9 @@
 
 #include "engine/FileModule.h"
 #include "media/Reader.h"
+#include "tests/support/TempDir.h"
 
-class TempDir {
- public:
-  TempDir() {
-    char templ[] = "/tmp/mzk-engine-XXXXXX";
-    const char* made = mkdtemp(templ);
-    path_ = made ? made : "/tmp";
-  }
-  ~TempDir() {
-    std::string cmd = "rm -rf '" + path_ + "'";
-    if (path_ != "/tmp") (void)!system(cmd.c_str());
-  }
-  const std::string& path() const { return path_; }
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
-  void write(const std::string& name, const std::string& text) const {
-    std::ofstream out(file(name), std::ios::binary);
-    out << text;
-  }
-
- private:
-  std::string path_;
-};
+typedef mzktest::TempDir TempDir;
 
 inline std::vector<uint8_t> readBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

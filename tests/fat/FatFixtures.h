@@ -19,25 +19,11 @@
 #include "fat/FsFat.h"
 #include "media/ReaderFile.h"
 #include "shell/Config.h"
+#include "tests/support/TempDir.h"
 
 namespace fattest {
 
-class TempDir {
- public:
-  TempDir() {
-    char templ[] = "/tmp/mzk-fat-XXXXXX";
-    const char* made = mkdtemp(templ);
-    path_ = made ? made : "";
-  }
-  ~TempDir() {
-    if (!path_.empty()) (void)!system(("rm -rf '" + path_ + "'").c_str());
-  }
-  const std::string& path() const { return path_; }
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
+typedef mzktest::TempDir TempDir;
 
 // Runs a shell command quietly; true on exit status 0.
 inline bool sh(const std::string& command) {

@@ -17,33 +17,9 @@
 #include "shell/Config.h"
 #include "shell/InterfaceCallback.h"
 #include "tests/support/MemoryReader.h"
+#include "tests/support/TempDir.h"
 
-class RecoverTempDir {
- public:
-  RecoverTempDir() {
-    char templ[] = "/tmp/mzk-recover-test-XXXXXX";
-    const char* made = mkdtemp(templ);
-    path_ = made ? made : "";
-  }
-  ~RecoverTempDir() {
-    if (!path_.empty()) (void)!system(("rm -rf '" + path_ + "'").c_str());
-  }
-  const std::string& path() const { return path_; }
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
-  void write(const std::string& name, const std::string& text) const {
-    std::ofstream out(file(name), std::ios::binary);
-    out << text;
-  }
-  bool exists(const std::string& name) const {
-    struct stat st;
-    return lstat(file(name).c_str(), &st) == 0;
-  }
-  // Names in the folder, sorted.
-  std::vector<std::string> names() const;
-
- private:
-  std::string path_;
-};
+typedef mzktest::TempDir RecoverTempDir;
 
 inline std::string readText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

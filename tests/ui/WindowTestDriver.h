@@ -4,6 +4,8 @@
 // after a few seconds and recorded, so a wrong turn fails instead of hanging.
 #pragma once
 
+#include "tests/support/TempDir.h"
+
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
@@ -259,25 +261,7 @@ inline DialogScript::Action noteRange(std::vector<std::pair<double, double>>* sh
   };
 }
 
-// A scratch folder removed with its contents at the end of a test.
-class TempFolder {
- public:
-  TempFolder() {
-    char pattern[] = "/tmp/mzk-ui-XXXXXX";
-    path_ = mkdtemp(pattern) ? pattern : "";
-  }
-  ~TempFolder() {
-    if (!path_.empty()) nftw(path_.c_str(), &TempFolder::removeOne, 16, FTW_DEPTH | FTW_PHYS);
-  }
-  const std::string& path() const { return path_; }
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  static int removeOne(const char* path, const struct stat*, int, struct FTW*) {
-    return remove(path);
-  }
-  std::string path_;
-};
+typedef mzktest::TempDir TempFolder;
 
 inline std::string readWhole(const std::string& path) {
   gchar* data = nullptr;
