@@ -3,6 +3,8 @@
 #include "shell/Locale.h"
 
 #include <clocale>
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <unistd.h>
 
@@ -71,13 +73,25 @@ std::string Locale::languageOf(const std::string& localeName) {
   return std::string();
 }
 
+std::string Locale::languageOfPreference(const std::string& localeName, const char* preference) {
+  // The catalogue honours LANGUAGE in every locale but "C" and "POSIX"
+  // (C.UTF-8 included), so the localised files follow it there too.
+  if (preference && *preference && localeName != "C" && localeName != "POSIX") {
+    std::string first = preference;
+    first.erase(std::min(first.find(':'), first.size()));
+    std::string code = isLanguageCode(first) ? first : languageOf(first);
+    if (!code.empty()) return code;
+  }
+  return "en";
+}
+
 void Locale::detect() {
   const char* current = setlocale(LC_ALL, nullptr);
   std::string name = current ? current : "";
   std::string code = languageOf(name);
   if (code.empty()) {
     dlog() << "Locale(59): " << name << "\n";
-    code = "en";
+    code = languageOfPreference(name, getenv("LANGUAGE"));
   }
   language_ = code;
 }

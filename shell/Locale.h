@@ -11,6 +11,9 @@ class Locale {
   void detect();
   // Maps a C runtime locale name to a language code; empty when unknown.
   static std::string languageOf(const std::string& localeName);
+  // For a locale name without a language of its own: the first entry of
+  // the LANGUAGE preference (as the catalogue uses it), else "en".
+  static std::string languageOfPreference(const std::string& localeName, const char* preference);
   // folder/language/fileName, or folder/en/fileName when that does not exist.
   std::string localizedPath(const std::string& fileName) const;
 

@@ -1,5 +1,6 @@
 // Language codes from runtime locale names, and localised file paths.
 
+#include <cstdlib>
 #include "shell/Locale.h"
 
 #include <glib.h>
@@ -65,6 +66,8 @@ TEST(LocaleDetect, InstalledPosixLocaleIsUnderstood) {
       break;
     }
   if (!chosen) GTEST_SKIP() << "no UTF-8 locale installed";
+  std::string language = getenv("LANGUAGE") ? getenv("LANGUAGE") : "";
+  unsetenv("LANGUAGE");
   Locale locale;
   DebugLogCapture log;
   locale.detect();
@@ -72,6 +75,21 @@ TEST(LocaleDetect, InstalledPosixLocaleIsUnderstood) {
   EXPECT_EQ(expected.empty() ? "en" : expected, locale.language());
   EXPECT_EQ(expected.empty(), !log.text().empty());
   setlocale(LC_ALL, saved.c_str());
+  if (!language.empty()) setenv("LANGUAGE", language.c_str(), 1);
+}
+
+// Under C.UTF-8 the catalogue follows LANGUAGE; the splash and the manual
+// must speak the same language as the menus.
+TEST(LocaleDetect, LanguagePreferenceDecidesWhereTheLocaleHasNoLanguage) {
+  EXPECT_EQ("de", Locale::languageOfPreference("C.UTF-8", "de"));
+  EXPECT_EQ("pt_BR", Locale::languageOfPreference("C.UTF-8", "pt_BR:pt:en"));
+  EXPECT_EQ("de", Locale::languageOfPreference("C.UTF-8", "de_AT:de"));
+  EXPECT_EQ("en", Locale::languageOfPreference("C.UTF-8", "sv"));
+  EXPECT_EQ("en", Locale::languageOfPreference("C.UTF-8", ""));
+  EXPECT_EQ("en", Locale::languageOfPreference("C.UTF-8", nullptr));
+  // The catalogue ignores LANGUAGE in the plain C locale, and so does this.
+  EXPECT_EQ("en", Locale::languageOfPreference("C", "de"));
+  EXPECT_EQ("en", Locale::languageOfPreference("POSIX", "de"));
 }
 
 TEST(LocaleFiles, LanguageFolderOrEnglish) {
