@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/FileCase.h"
+#include "filesystems/FileSystems.h"
 #include "recover/FileName.h"
 #include "recover/FileRecoverer.h"
 #include "shell/Config.h"
@@ -24,7 +25,7 @@ int main(int argc, char** argv) {
   if (cfg) fclose(cfg);
   ConfigRecord config;
   config.set("Program Path", folder);
-  FileCase fileCase(config);
+  FileCase fileCase(config, allFileSystems());
   std::vector<uint8_t> bytes(megabytes << 20);
   for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 2654435761u >> 13);
   MemoryReader* medium = new MemoryReader(std::move(bytes));

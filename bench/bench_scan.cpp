@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "engine/FileCase.h"
+#include "filesystems/FileSystems.h"
 #include "engine/ScanRun.h"
 #include "media/Reader.h"
 #include "shell/Config.h"
@@ -79,7 +80,7 @@ int main(int argc, char** argv) {
   ConfigRecord config;
   config.set("Program Path", folder);
   try {
-    FileCase fileCase(config);
+    FileCase fileCase(config, allFileSystems());
     fileCase.setReader(new GeneratedReader(size));
 
     std::vector<uint8_t> buffer(Scanner::kDefaultBufferSize);

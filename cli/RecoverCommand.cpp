@@ -18,9 +18,10 @@
 #include "engine/PatternsFile.h"
 #include "engine/ScanRun.h"
 #include "media/ReaderFile.h"
-#include "recover/ByteRuns.h"
+#include "filesystems/FileSystems.h"
 #include "recover/DfxmlReport.h"
 #include "recover/FileRecoverer.h"
+#include "shell/CString.h"
 #include "shell/Config.h"
 #include "shell/DebugLog.h"
 #include "shell/Questions.h"
@@ -48,12 +49,6 @@ class FoundCounter : public FileCase::Callback {
   TerminalProgress& progress_;
   uint64_t count_ = 0;
 };
-
-std::string lower(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
 
 // Text from the medium in a tab-separated line: no tabs or line ends.
 std::string listField(const std::string& text) {
@@ -115,14 +110,15 @@ void complain(const std::string& message) { fprintf(stderr, "%s: %s\n", kProgram
 std::string listLine(const FileModule::File& file) {
   const Attributes& a = file.attributes;
   return std::to_string(file.offset) + "\t" + std::to_string(file.size) + "\t" + listField(a.getString("t")) + "\t" +
-         (a.getBool("fragmented", false) ? "1" : "0") + "\t" + std::to_string(a.getInt32("fs", -1)) + "\t" +
+         (a.getBool("fragmented", false) ? "1" : "0") + "\t" + (a.getBool("deleted", false) ? "1" : "0") + "\t" +
+         std::to_string(a.getInt32("fs", -1)) + "\t" +
          listField(a.getString("fn"));
 }
 
 bool RecoverCommand::wanted(const FileModule::File& file) const {
   if (file.size < options_.minSize) return false;
   if (options_.types.empty()) return true;
-  std::string type = lower(file.attributes.getString("t"));
+  std::string type = asciiLower(file.attributes.getString("t"));
   for (const std::string& t : options_.types)
     if (t == type) return true;
   return false;
@@ -166,7 +162,7 @@ int RecoverCommand::run() {
 
   std::unique_ptr<FileCase> fileCase;
   try {
-    fileCase.reset(new FileCase(config));
+    fileCase.reset(new FileCase(config, allFileSystems()));
   } catch (std::exception& e) {
     complain("invalid pattern file " + programPath_ + "/FsScanner.cfg (" + e.what() + ")");
     return kExitEnvironment;
@@ -310,7 +306,7 @@ int RecoverCommand::run() {
                " unreadable bytes written as zeros (at file offset+length " + rangesText(recoverer.lastUnreadableRanges()) + ")");
     }
     if (!options_.reportPath.empty())
-      report.fileObject(baseName(recoverer.lastPath()), file.size, byteRunsOf(*fileCase, file), recoverer.lastMd5(),
+      report.fileObject(baseName(recoverer.lastPath()), file.size, fileCase->byteRunsFor(file), recoverer.lastMd5(),
                         recoverer.lastUnreadableBytes());
   }
   progress.clear();

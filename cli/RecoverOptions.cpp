@@ -2,6 +2,8 @@
 
 #include "cli/RecoverOptions.h"
 
+#include "shell/CString.h"
+
 #include <getopt.h>
 
 #include <cctype>
@@ -26,11 +28,6 @@ const struct option kOptions[] = {
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, kVersion},
     {nullptr, 0, nullptr, 0}};
-
-std::string lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-  return text;
-}
 
 }  // namespace
 
@@ -87,7 +84,7 @@ bool parseRecoverOptions(int argc, char** argv, RecoverOptions& options, std::st
         std::vector<std::string> pieces;
         split(optarg, ',', pieces);
         for (const std::string& piece : pieces)
-          if (!piece.empty()) options.types.push_back(lower(piece));
+          if (!piece.empty()) options.types.push_back(asciiLower(piece));
         if (options.types.empty()) {
           error = "no type given to --types";
           return false;

@@ -4,24 +4,15 @@
 
 #include <cstring>
 
+#include "shell/Charset.h"
 #include "shell/DebugLog.h"
 
 namespace {
 
 const size_t kMaxField = 255;
 
-// The longest prefix of `text` of at most `limit` bytes that does not end
-// inside a UTF-8 sequence.
-size_t boundaryAtOrBefore(const std::string& text, size_t limit) {
-  if (text.size() <= limit) return text.size();
-  size_t cut = limit;
-  // A continuation byte (10xxxxxx) at the cut means the cut splits a character.
-  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-  return cut;
-}
-
 std::string cutText(const std::string& text, size_t limit) {
-  return text.substr(0, boundaryAtOrBefore(text, limit));
+  return text.substr(0, utf8PrefixLength(text.data(), text.size(), limit));
 }
 
 // A file name keeps its extension: the stem is shortened instead.

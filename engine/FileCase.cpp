@@ -2,32 +2,31 @@
 
 #include "engine/FileCase.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "engine/PatternsFile.h"
-#include "fat/FileSystemModules.h"
-#include "fat/FsFat.h"
 #include "media/ReaderReader.h"
 #include "shell/Config.h"
 #include "shell/DebugLog.h"
 
-FileCase::FileCase(const ConfigRecord& config) {
-  registerFileSystemModules(registry_, this);
+FileCase::FileCase(const ConfigRecord& config, const FileSystemFamilies& families) {
+  for (const FileSystemFamily& family : families) family(registry_, this);
   PatternTable table;
   loadPatterns(config.getString("Program Path") + "/FsScanner.cfg", registry_, table);
   for (const Pattern& pattern : table) fsPatterns_[pattern.type()] = pattern;
 }
 
 FileCase::~FileCase() {
-  // The file systems read through the medium reader: they go first.
-  fileSystems_.clear();
+  // The volumes read through the medium reader: they go first.
+  volumes_.clear();
   delete window_;
   delete reader_;
 }
 
 void FileCase::setReader(Reader* reader) {
   if (!reader) throw std::runtime_error("FileCase(60)");
-  fileSystems_.clear();
+  volumes_.clear();
   files_.clear();
   order_.clear();
   delete window_;
@@ -73,38 +72,63 @@ Reader* FileCase::readerFor(const FileModule::File& file) {
     }
     return window_;
   }
-  if (fs >= 0 && static_cast<size_t>(fs) < fileSystems_.size()) {
-    Reader* reader = fileSystems_[fs]->readerFor(file.offset, file.size);
+  if (fs >= 0 && static_cast<size_t>(fs) < volumes_.size()) {
+    Reader* reader = volumes_[fs]->readerFor(file.offset, file.size);
     if (!reader) {
       dlog() << "FileCase(92): " << fs << " " << file.offset << " " << file.size << "\n";
       return nullptr;
     }
     return reader;
   }
-  dlog() << "FileCase(87): " << fs << " " << fileSystems_.size() << "\n";
+  dlog() << "FileCase(87): " << fs << " " << volumes_.size() << "\n";
   return nullptr;
 }
 
-bool FileCase::addFileSystem(const FatParameters& params) {
-  if (!reader_) {
+ByteRuns FileCase::byteRunsFor(const FileModule::File& file) {
+  ByteRuns runs;
+  if (file.size == 0) return runs;
+  Reader* reader = readerFor(file);
+  if (!reader) return runs;
+  int32_t fs = file.attributes.getInt32("fs", -1);
+  if (fs == -1) {
+    appendByteRun(runs, 0, file.offset, std::min(file.size, reader->size()));
+    return runs;
+  }
+  return volumes_[fs]->byteRuns(file.offset, file.size);
+}
+
+bool FileCase::addVolume(const VolumeOpener& open) {
+  std::shared_ptr<Volume> volume;
+  if (reader_) {
+    VolumeContext context;
+    context.medium = reader_;
+    context.patterns = &fsPatterns_;
+    context.index = static_cast<int32_t>(volumes_.size());
+    context.found = this;
+    volume = open(context);
+  }
+  if (!volume) {
     dlog() << "FileCase(113)\n";
     return false;
   }
-  auto fs = std::make_shared<FsFat>(reader_, &fsPatterns_, static_cast<int32_t>(fileSystems_.size()), this);
-  if (!fs->init(params)) {
-    dlog() << "FileCase(113)\n";
-    return false;
-  }
-  fileSystems_.push_back(fs);
-  fs->scanRoot();
+  volumes_.push_back(volume);
+  volume->scanRoot();
   return true;
 }
 
-void FileCase::forEachFileSystem(uint64_t offset, uint64_t cluster) {
-  // Indexing, not iterators: a directory scan may add nothing, but keep the
-  // walk valid even if a volume is appended meanwhile.
-  for (size_t i = 0; i < fileSystems_.size(); ++i) {
-    std::shared_ptr<FsFat> fs = fileSystems_[i];
-    fs->scanSubdirectory(offset, cluster);
+bool FileCase::hasVolumeAt(uint64_t start) const {
+  for (const auto& volume : volumes_)
+    if (volume->start() == start) return true;
+  return false;
+}
+
+bool FileCase::directoryMet(uint64_t offset, uint64_t cluster) {
+  // Indexing, not iterators: keep the walk valid even if a volume is
+  // appended meanwhile.
+  bool claimed = false;
+  for (size_t i = 0; i < volumes_.size(); ++i) {
+    std::shared_ptr<Volume> volume = volumes_[i];
+    if (volume->scanDirectoryAt(offset, cluster)) claimed = true;
   }
+  return claimed;
 }

@@ -12,18 +12,18 @@
 #include <string>
 #include <vector>
 
+#include "engine/ByteRun.h"
 #include "engine/FileModule.h"
 #include "engine/FileModuleRegistry.h"
 #include "engine/Pattern.h"
 #include "engine/Scanner.h"
+#include "engine/VolumeHost.h"
 
 class ConfigRecord;
-class FsFat;
 class Reader;
 class ReaderReader;
-struct FatParameters;
 
-class FileCase : public Scanner::Callback {
+class FileCase : public Scanner::Callback, public VolumeHost {
  public:
   class Callback {
    public:
@@ -31,8 +31,9 @@ class FileCase : public Scanner::Callback {
     virtual void added(const std::string& key, const FileModule::File& file) = 0;
   };
 
-  // Builds the registry and loads "FsScanner.cfg" from "Program Path".
-  explicit FileCase(const ConfigRecord& config);
+  // Builds the registry, lets each file-system family add its modules, and
+  // loads "FsScanner.cfg" from "Program Path" (its exceptions pass through).
+  FileCase(const ConfigRecord& config, const FileSystemFamilies& families);
   ~FileCase() override;
 
   // Takes ownership; empties the case.  Throws "FileCase(60)" on null.
@@ -53,13 +54,17 @@ class FileCase : public Scanner::Callback {
   // next call; null when the file cannot be read.
   Reader* readerFor(const FileModule::File& file);
 
-  // Called by the "BootSector" module.
-  bool addFileSystem(const FatParameters& params);
-  // Called by the "Subdirectory" module with the medium position of a
-  // directory cluster and the cluster of its "." entry.
-  void forEachFileSystem(uint64_t offset, uint64_t cluster);
-  size_t fileSystemCount() const { return fileSystems_.size(); }
-  FsFat* fileSystem(size_t index) const { return fileSystems_[index].get(); }
+  // Where the found file's bytes lie on the medium: one run for a file of
+  // the signature scanner, its volume's runs for a file of a file system;
+  // empty when it cannot be read or is empty.  Re-aims like readerFor.
+  ByteRuns byteRunsFor(const FileModule::File& file);
+
+  // VolumeHost: the file-system families' modules open volumes here.
+  bool addVolume(const VolumeOpener& open) override;
+  bool hasVolumeAt(uint64_t start) const override;
+  bool directoryMet(uint64_t offset, uint64_t cluster) override;
+  size_t volumeCount() const { return volumes_.size(); }
+  Volume* volume(size_t index) const { return volumes_[index].get(); }
   const PatternMap& fileSystemPatterns() const { return fsPatterns_; }
 
  private:
@@ -67,7 +72,7 @@ class FileCase : public Scanner::Callback {
   ReaderReader* window_ = nullptr;
   FileModuleRegistry registry_;
   PatternMap fsPatterns_;
-  std::vector<std::shared_ptr<FsFat>> fileSystems_;
+  std::vector<std::shared_ptr<Volume>> volumes_;
   std::map<std::string, FileModule::File> files_;
   std::vector<std::string> order_;
   Callback* callback_ = nullptr;

@@ -32,4 +32,10 @@ class FileModule {
   // the file may occupy.  On success sets file.size (<= reader.size()), "t"
   // and further attributes.  Keeps no state between calls.
   virtual bool analyze(Reader& reader, File& file) { return false; }
+
+  // The scanner's entry, which also says where on the medium the candidate
+  // starts (a byte position).  Modules that act on the place itself (the
+  // boot-sector and directory modules of a file-system family) override it;
+  // format modules judge the bytes alone.
+  virtual bool analyzeAt(uint64_t position, Reader& reader, File& file) { return analyze(reader, file); }
 };

@@ -4,6 +4,7 @@
 
 #include "engine/modules/FileModuleJpeg.h"
 #include "engine/modules/FileModuleRiff.h"
+#include "engine/modules/FileModuleRiffLocal.h"
 
 FileModuleRegistry::FileModuleRegistry() {
   // The one table of format modules: a new module is added here, under all
@@ -11,6 +12,8 @@ FileModuleRegistry::FileModuleRegistry() {
   add("jpeg", std::make_shared<FileModuleJpeg>());
   auto riff = std::make_shared<FileModuleRiff>();
   for (const char* name : {"riff", "avi", "wav", "rmi", "ani"}) add(name, riff);
+  // Modules that only "FsScanner.cfg" names.
+  add("RiffLocal", std::make_shared<FileModuleRiffLocal>());
 }
 
 void FileModuleRegistry::add(const std::string& name, std::shared_ptr<FileModule> module) {

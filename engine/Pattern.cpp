@@ -30,3 +30,22 @@ bool Pattern::matches(const uint8_t* sector, uint32_t length) const {
 const uint32_t Pattern::kSectorLength;
 const uint32_t Pattern::kMaxLength;
 const uint64_t Pattern::kDefaultMaxSize;
+
+void assignSilencing(PatternTable& patterns) {
+  // The stream formats whose patterns hit inside their own files.  Only the
+  // first MP3 pattern takes part; an MPEG pattern counts when it comes
+  // before it, and the last such one wins.
+  static const char kFirstOf[] = "mp3";
+  static const char kLastBefore[] = "mpeg";
+  int first = -1, last = -1;
+  for (size_t i = 0; i < patterns.size(); ++i) {
+    patterns[i].setSilencesItself(false);
+    if (first >= 0) continue;
+    if (patterns[i].type() == kFirstOf)
+      first = static_cast<int>(i);
+    else if (patterns[i].type() == kLastBefore)
+      last = static_cast<int>(i);
+  }
+  if (first >= 0) patterns[first].setSilencesItself(true);
+  if (last >= 0) patterns[last].setSilencesItself(true);
+}

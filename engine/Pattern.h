@@ -7,11 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "media/Sector.h"
+
 class FileModule;
 
 class Pattern {
  public:
-  static constexpr uint32_t kSectorLength = 512;
+  static constexpr uint32_t kSectorLength = kSectorBytes;
   static constexpr uint32_t kMaxLength = 64;
   static constexpr uint64_t kDefaultMaxSize = 100000000;
 
@@ -34,6 +36,12 @@ class Pattern {
   // Signature bytes at the offset, then the scan module's scan().
   bool matches(const uint8_t* sector, uint32_t length) const;
 
+  // A pattern whose files silence it until their end: a stream format
+  // (MP3, MPEG) matches again inside its own frames, and those matches are
+  // not new files.  Set by assignSilencing.
+  bool silencesItself() const { return silencesItself_; }
+  void setSilencesItself(bool silences) { silencesItself_ = silences; }
+
  private:
   std::string type_;
   uint32_t offset_ = 0;
@@ -42,7 +50,13 @@ class Pattern {
   FileModule* scanModule_ = nullptr;
   FileModule* analyzeModule_ = nullptr;
   uint64_t maxSize_ = 0;
+  bool silencesItself_ = false;
 };
 
 typedef std::vector<Pattern> PatternTable;
 typedef std::map<std::string, Pattern> PatternMap;
+
+// Marks the patterns that silence themselves: the first "mp3" pattern of
+// the table, and the last "mpeg" pattern before it (later "mpeg" patterns
+// are not looked at).  Every other pattern is cleared.
+void assignSilencing(PatternTable& patterns);

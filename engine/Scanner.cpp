@@ -27,8 +27,7 @@ struct Scanner::Dispatch {
 const uint32_t Scanner::kSectorLength;
 const uint32_t Scanner::kDefaultBufferSize;
 
-Scanner::Scanner(Reader* medium, FileModuleRegistry* registry)
-    : ReaderReader(medium), registry_(registry) {}
+Scanner::Scanner(Reader* medium, FileModuleRegistry* registry) : window_(medium), registry_(registry) {}
 
 void Scanner::init(const std::string& patternPath, Callback* callback) {
   PatternTable table;
@@ -41,17 +40,8 @@ void Scanner::init(const PatternTable& patterns, Callback* callback) {
   callback_ = callback;
   pendingIndex_ = -1;
   pending_.clear();
-  mp3Index_ = -1;
-  mpegIndex_ = -1;
-  for (size_t i = 0; i < patterns_.size(); ++i) {
-    if (patterns_[i].type() == "mp3") {
-      mp3Index_ = static_cast<int32_t>(i);
-      break;
-    }
-    if (patterns_[i].type() == "mpeg") mpegIndex_ = static_cast<int32_t>(i);
-  }
-  mp3End_ = 0;
-  mpegEnd_ = 0;
+  assignSilencing(patterns_);
+  silentUntil_.assign(patterns_.size(), 0);
   indexPatterns();
 }
 
@@ -95,8 +85,7 @@ void Scanner::check(uint64_t position, const uint8_t* sector, uint32_t length) {
       candidates[w] &= candidates[w] - 1;
       int32_t i = static_cast<int32_t>(w * 64 + bit);
       const Pattern& p = patterns_[i];
-      if (i == mp3Index_ && position < mp3End_) continue;
-      if (i == mpegIndex_ && position < mpegEnd_) continue;
+      if (position < silentUntil_[i]) continue;
       if (!p.matches(sector, length)) continue;
 
       if (!p.analyzeModule()) {
@@ -106,19 +95,16 @@ void Scanner::check(uint64_t position, const uint8_t* sector, uint32_t length) {
         pending_.offset = position;
         return;
       }
-      if (!setWindow(position, p.maxSize())) {
+      if (!window_.setWindow(position, p.maxSize())) {
         dlog() << "Scanner(54): " << position << " " << p.maxSize() << "\n";
         continue;
       }
       FileModule::File file;
-      if (!p.analyzeModule()->analyze(*this, file)) continue;
+      if (!p.analyzeModule()->analyzeAt(position, window_, file)) continue;
 
       // Saturating: a size from a module never wraps the end past zero.
       uint64_t end = file.size > UINT64_MAX - position ? UINT64_MAX : position + file.size;
-      if (i == mp3Index_)
-        mp3End_ = end;
-      else if (i == mpegIndex_)
-        mpegEnd_ = end;
+      if (p.silencesItself()) silentUntil_[i] = end;
       flushPending(position);
       if (callback_) {
         file.offset = position;

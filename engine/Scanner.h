@@ -1,19 +1,21 @@
 // The signature scanner: every 512-byte sector is tested against the
-// pattern table; the scanner itself is the window through which analyze
-// modules read a candidate.
+// pattern table; a matching sector is handed to its pattern's analyze
+// module through a window of the medium that starts at the sector.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/FileModule.h"
 #include "engine/Pattern.h"
 #include "media/ReaderReader.h"
+#include "media/Sector.h"
 
 class FileModuleRegistry;
 
-class Scanner : public ReaderReader {
+class Scanner {
  public:
   class Callback {
    public:
@@ -21,7 +23,7 @@ class Scanner : public ReaderReader {
     virtual void found(const FileModule::File& file) = 0;
   };
 
-  static constexpr uint32_t kSectorLength = 512;
+  static constexpr uint32_t kSectorLength = kSectorBytes;
   static constexpr uint32_t kDefaultBufferSize = 1024000;
 
   Scanner(Reader* medium, FileModuleRegistry* registry);
@@ -37,15 +39,15 @@ class Scanner : public ReaderReader {
   void flushPending(uint64_t position);
   void indexPatterns();
 
+  ReaderReader window_;
   FileModuleRegistry* registry_;
   Callback* callback_ = nullptr;
   PatternTable patterns_;
   int32_t pendingIndex_ = -1;
   FileModule::File pending_;
-  int32_t mp3Index_ = -1;
-  uint64_t mp3End_ = 0;
-  int32_t mpegIndex_ = -1;
-  uint64_t mpegEnd_ = 0;
+  // Per pattern: the medium position below which it stays silent (the end
+  // of the last file it found, for patterns that silence themselves).
+  std::vector<uint64_t> silentUntil_;
   // Patterns that may match a sector, by the sector's byte at each
   // pattern's offset: per-sector work is a table lookup.
   struct Dispatch;

@@ -1,5 +1,6 @@
 #include "fat/BootSector.h"
 
+#include "media/Sector.h"
 #include "shell/DebugLog.h"
 #include "shell/Endian.h"
 
@@ -17,13 +18,30 @@ const unsigned kSectorsPerFat16At = 22;
 const unsigned kTotalSectors32At = 32;
 const unsigned kSectorsPerFat32At = 36;
 const unsigned kRootClusterAt = 44;
+const unsigned kBackupSectorAt = 50;
 const unsigned kSignatureAt = 510;
 
-const uint16_t kSectorBytes = 512;
 const uint16_t kSignature = 0xAA55;
 const uint8_t kFatCount = 2;
 const uint8_t kFixedDisk = 0xF8;
 const uint64_t kDirectoryEntryBytes = 32;
+
+// Log tags of this file.
+const LogTag kLogBytesPerSector{"BootSector", 56};
+const LogTag kLogSignature{"BootSector", 60};
+const LogTag kLogFatCount{"BootSector", 64};
+const LogTag kLogMedia{"BootSector", 68};
+const LogTag kLogSectorsPerCluster{"BootSector", 73};
+const LogTag kLogReserved{"BootSector", 78};
+const LogTag kLogFatSectors{"BootSector", 84};
+const LogTag kLogRootCluster{"BootSector", 103};
+const LogTag kLogRootBeyond{"BootSector", 107};
+const LogTag kLogDataBeyond{"BootSector", 112};
+
+bool refuse(BootSectorFault reason, BootSectorFault* fault) {
+  if (fault) *fault = reason;
+  return false;
+}
 
 }  // namespace
 
@@ -34,75 +52,92 @@ int fatTypeOf(uint32_t clusters) {
   return kFatInvalid;
 }
 
-bool parseBootSector(const uint8_t* sector, FatParameters& out) {
-  uint16_t bytesPerSector = le16(sector + kBytesPerSectorAt);
-  if (bytesPerSector != kSectorBytes) {
-    dlog() << "BootSector(56): bytes per sector " << bytesPerSector << "\n";
-    return false;
+bool decodeBootSector(const uint8_t* s, size_t length, BootSectorFields& out) {
+  if (!s || length < kSectorBytes) return false;
+  out.bytesPerSector = le16(s + kBytesPerSectorAt);
+  out.sectorsPerCluster = s[kSectorsPerClusterAt];
+  out.reservedSectors = le16(s + kReservedSectorsAt);
+  out.fatCount = s[kFatCountAt];
+  out.rootEntries = le16(s + kRootEntriesAt);
+  out.totalSectors = le16(s + kTotalSectors16At);
+  if (out.totalSectors == 0) out.totalSectors = le32(s + kTotalSectors32At);
+  out.mediaDescriptor = s[kMediaDescriptorAt];
+  out.fatSectors = le16(s + kSectorsPerFat16At);
+  if (out.fatSectors == 0) out.fatSectors = le32(s + kSectorsPerFat32At);
+  out.rootCluster = le32(s + kRootClusterAt);
+  out.backupSector = le16(s + kBackupSectorAt);
+  out.signature = le16(s + kSignatureAt);
+  return true;
+}
+
+bool parseBootSector(const uint8_t* data, size_t length, FatParameters& out, BootSectorFields* fields,
+                     BootSectorFault* fault) {
+  if (fault) *fault = BootSectorFault::kNone;
+  BootSectorFields f;
+  if (!decodeBootSector(data, length, f)) return refuse(BootSectorFault::kTooShort, fault);
+  if (f.bytesPerSector != kSectorBytes) {
+    dlog() << kLogBytesPerSector << ": bytes per sector " << f.bytesPerSector << "\n";
+    return refuse(BootSectorFault::kBytesPerSector, fault);
   }
-  if (le16(sector + kSignatureAt) != kSignature) {
-    dlog() << "BootSector(60): signature\n";
-    return false;
+  if (f.signature != kSignature) {
+    dlog() << kLogSignature << ": signature\n";
+    return refuse(BootSectorFault::kSignature, fault);
   }
-  if (sector[kFatCountAt] != kFatCount) {
-    dlog() << "BootSector(64): FATs " << unsigned(sector[kFatCountAt]) << "\n";
-    return false;
+  if (f.fatCount != kFatCount) {
+    dlog() << kLogFatCount << ": FATs " << unsigned(f.fatCount) << "\n";
+    return refuse(BootSectorFault::kFatCount, fault);
   }
-  if (sector[kMediaDescriptorAt] != kFixedDisk) {
-    dlog() << "BootSector(68): media " << unsigned(sector[kMediaDescriptorAt]) << "\n";
-    return false;
+  if (f.mediaDescriptor != kFixedDisk) {
+    dlog() << kLogMedia << ": media " << unsigned(f.mediaDescriptor) << "\n";
+    return refuse(BootSectorFault::kMediaDescriptor, fault);
   }
-  uint64_t sectorsPerCluster = sector[kSectorsPerClusterAt];
-  if (sectorsPerCluster == 0) {
-    dlog() << "BootSector(73): sectors per cluster 0\n";
-    return false;
+  if (f.sectorsPerCluster == 0) {
+    dlog() << kLogSectorsPerCluster << ": sectors per cluster 0\n";
+    return refuse(BootSectorFault::kSectorsPerCluster, fault);
   }
-  uint64_t reserved = le16(sector + kReservedSectorsAt);
-  if (reserved == 0) {
-    dlog() << "BootSector(78): reserved sectors 0\n";
-    return false;
+  if (f.reservedSectors == 0) {
+    dlog() << kLogReserved << ": reserved sectors 0\n";
+    return refuse(BootSectorFault::kReservedSectors, fault);
   }
-  uint64_t sectorsPerFat = le16(sector + kSectorsPerFat16At);
-  if (sectorsPerFat == 0) sectorsPerFat = le32(sector + kSectorsPerFat32At);
-  if (sectorsPerFat == 0) {
-    dlog() << "BootSector(84): sectors per FAT 0\n";
-    return false;
+  if (f.fatSectors == 0) {
+    dlog() << kLogFatSectors << ": sectors per FAT 0\n";
+    return refuse(BootSectorFault::kFatSectors, fault);
   }
-  uint64_t totalSectors = le16(sector + kTotalSectors16At);
-  if (totalSectors == 0) totalSectors = le32(sector + kTotalSectors32At);
 
   // All of it in 64 bits: reserved < 2^16, sectors per FAT < 2^32, so no sum
   // below can wrap, and everything compared against the 32-bit total fits
   // back into the 32-bit fields.
-  uint64_t secondFat = reserved + sectorsPerFat;
-  uint64_t dataStart = reserved + kFatCount * sectorsPerFat;
-  uint64_t rootEntries = le16(sector + kRootEntriesAt);
+  const uint64_t sectorsPerCluster = f.sectorsPerCluster;
+  const uint64_t totalSectors = f.totalSectors;
+  uint64_t secondFat = uint64_t(f.reservedSectors) + f.fatSectors;
+  uint64_t dataStart = f.reservedSectors + kFatCount * uint64_t(f.fatSectors);
   uint64_t rootAddress = 0;
-  if (rootEntries != 0) {
+  if (f.rootEntries != 0) {
     rootAddress = dataStart;
-    dataStart += (rootEntries * kDirectoryEntryBytes + kSectorBytes - 1) / kSectorBytes;
+    dataStart += (f.rootEntries * kDirectoryEntryBytes + kSectorBytes - 1) / kSectorBytes;
   } else {
-    rootAddress = le32(sector + kRootClusterAt);
+    rootAddress = f.rootCluster;
     if (rootAddress < 2) {
-      dlog() << "BootSector(103): root cluster " << rootAddress << "\n";
-      return false;
+      dlog() << kLogRootCluster << ": root cluster " << rootAddress << "\n";
+      return refuse(BootSectorFault::kRootCluster, fault);
     }
     if (sectorsPerCluster * (rootAddress - 1) + dataStart > totalSectors) {
-      dlog() << "BootSector(107): root cluster " << rootAddress << " total " << totalSectors << "\n";
-      return false;
+      dlog() << kLogRootBeyond << ": root cluster " << rootAddress << " total " << totalSectors << "\n";
+      return refuse(BootSectorFault::kRootBeyondVolume, fault);
     }
   }
   if (sectorsPerCluster + dataStart > totalSectors) {
-    dlog() << "BootSector(112): data start " << dataStart << " total " << totalSectors << "\n";
-    return false;
+    dlog() << kLogDataBeyond << ": data start " << dataStart << " total " << totalSectors << "\n";
+    return refuse(BootSectorFault::kDataBeyondVolume, fault);
   }
 
-  out.fatLba[0] = static_cast<uint32_t>(reserved);
+  out.fatLba[0] = f.reservedSectors;
   out.fatLba[1] = static_cast<uint32_t>(secondFat);
-  out.rootDirectoryIsCluster = rootEntries == 0 ? 1 : 0;
+  out.rootDirectoryIsCluster = f.rootEntries == 0 ? 1 : 0;
   out.rootDirectoryAddress = static_cast<uint32_t>(rootAddress);
   out.dataClusterLba = static_cast<uint32_t>(dataStart);
   out.dataClusters = static_cast<uint32_t>((totalSectors - dataStart) / sectorsPerCluster);
   out.sectorsPerCluster = static_cast<uint32_t>(sectorsPerCluster);
+  if (fields) *fields = f;
   return true;
 }

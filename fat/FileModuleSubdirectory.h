@@ -1,20 +1,21 @@
-// Hands every subdirectory cluster that the scanner meets to the FAT
-// volumes of the file case.  Never produces a found file itself.
+// Offers every subdirectory cluster that the scanner meets to the volumes
+// of the host.  Never produces a found file itself.
 #pragma once
 
 #include "engine/FileModule.h"
 
-class FileCase;
+class VolumeHost;
 
 class FileModuleSubdirectory : public FileModule {
  public:
-  explicit FileModuleSubdirectory(FileCase* fileCase) : fileCase_(fileCase) {}
+  // The host is not owned and must outlive the module.
+  explicit FileModuleSubdirectory(VolumeHost* host) : host_(host) {}
   // The sector begins with the "." and ".." entries.
   bool scan(const uint8_t* sector, uint32_t length) override;
-  // Calls forEachFileSystem with the reader's medium position (the reader is
-  // the scanner's window) and the cluster of the "." entry.  Always false.
-  bool analyze(Reader& reader, File& file) override;
+  // Offers the medium position and the cluster of the "." entry to the
+  // host's volumes.  Always false.
+  bool analyzeAt(uint64_t position, Reader& reader, File& file) override;
 
  private:
-  FileCase* fileCase_;
+  VolumeHost* host_;
 };

@@ -6,8 +6,20 @@
 #include "shell/DebugLog.h"
 
 namespace {
-const uint64_t kSectorBytes = 512;
-}
+// Log tags of this file.
+const LogTag kLogTableInit{"ReaderFatFile", 23};
+const LogTag kLogNoClusterSize{"ReaderFatFile", 27};
+const LogTag kLogOpenFailed{"ReaderFatFile", 40};
+const LogTag kLogReadNoClusterSize{"ReaderFatFile", 62};
+const LogTag kLogPastList{"ReaderFatFile", 76};
+const LogTag kLogPastVolume{"ReaderFatFile", 79};
+const LogTag kLogClusterRead{"ReaderFatFile", 84};
+const LogTag kLogLookupFailed{"ReaderFatFile", 116};
+const LogTag kLogLoop{"ReaderFatFile", 134};
+const LogTag kLogFreeAfterChain{"ReaderFatFile", 152};
+const LogTag kLogBrokenChain{"ReaderFatFile", 161};
+const LogTag kLogMediumRead{"ReaderFatFile", 180};
+}  // namespace
 
 ReaderFatFile::ReaderFatFile(Reader* medium) : medium_(medium), table_(medium) { setSize(0); }
 
@@ -15,16 +27,15 @@ ReaderFatFile::~ReaderFatFile() {}
 
 bool ReaderFatFile::init(const FatParameters& params, std::shared_ptr<Bitmap> copyMap) {
   if (!table_.init(params, std::move(copyMap))) {
-    dlog() << "ReaderFatFile(23)\n";
+    dlog() << kLogTableInit << "\n";
     return false;
   }
-  if (params.sectorsPerCluster == 0) {
-    dlog() << "ReaderFatFile(27)\n";
+  FatGeometry geometry(params);
+  if (!geometry.valid()) {
+    dlog() << kLogNoClusterSize << "\n";
     return false;
   }
-  // Widened before the multiplication: lba alone may lie past 2^32 sectors.
-  dataStart_ = (params.lba + uint64_t(params.dataClusterLba)) * kSectorBytes;
-  clusterBytes_ = uint64_t(params.sectorsPerCluster) * kSectorBytes;
+  geometry_ = geometry;
   params_ = params;
   clusters_.clear();
   chainState_ = kChainNone;
@@ -36,11 +47,12 @@ bool ReaderFatFile::open(uint64_t firstCluster, uint64_t size) {
   clusters_.clear();
   chainState_ = kChainNone;
   setSize(0);
-  if (clusterBytes_ == 0) {
-    dlog() << "ReaderFatFile(40): " << firstCluster << " " << size << "\n";
+  const uint64_t clusterBytes = geometry_.clusterBytes();
+  if (!geometry_.valid()) {
+    dlog() << kLogOpenFailed << ": " << firstCluster << " " << size << "\n";
     return false;
   }
-  uint64_t needed = size / clusterBytes_ + (size % clusterBytes_ ? 1 : 0);
+  uint64_t needed = size / clusterBytes + (size % clusterBytes ? 1 : 0);
   // No file holds more clusters than the volume; a longer chain loops.
   needed = std::min<uint64_t>(needed, params_.dataClusters);
   const uint64_t pastLast = uint64_t(params_.dataClusters) + 2;
@@ -51,8 +63,8 @@ bool ReaderFatFile::open(uint64_t firstCluster, uint64_t size) {
     FatEntryKind kind = kFatEntryInvalid;
     uint64_t value = 0;
     if (!table_.getEntry(c, kind, value)) {
-      dlog() << "ReaderFatFile(116): " << c << "\n";
-      dlog() << "ReaderFatFile(40): " << firstCluster << " " << size << "\n";
+      dlog() << kLogLookupFailed << ": " << c << "\n";
+      dlog() << kLogOpenFailed << ": " << firstCluster << " " << size << "\n";
       clusters_.clear();
       return false;
     }
@@ -73,7 +85,7 @@ bool ReaderFatFile::open(uint64_t firstCluster, uint64_t size) {
       case kFatEntryFree:
         if (chainState_ == kChainNone) chainState_ = kChainFree;
         if (chainState_ == kChainAllocated) {
-          dlog() << "ReaderFatFile(152): " << c << " " << fatEntryKindName(kind) << " " << chainState_ << "\n";
+          dlog() << kLogFreeAfterChain << ": " << c << " " << fatEntryKindName(kind) << " " << chainState_ << "\n";
           ended = true;
           break;
         }
@@ -84,14 +96,14 @@ bool ReaderFatFile::open(uint64_t firstCluster, uint64_t size) {
           c = c + 1;
         break;
       default:
-        dlog() << "ReaderFatFile(161): " << c << " " << fatEntryKindName(kind) << "\n";
-        dlog() << "ReaderFatFile(40): " << firstCluster << " " << size << "\n";
+        dlog() << kLogBrokenChain << ": " << c << " " << fatEntryKindName(kind) << "\n";
+        dlog() << kLogOpenFailed << ": " << firstCluster << " " << size << "\n";
         clusters_.clear();
         return false;
     }
   }
   cutAtLoop();
-  setSize(clusters_.size() * clusterBytes_);
+  setSize(clusters_.size() * clusterBytes);
   return true;
 }
 
@@ -105,48 +117,51 @@ void ReaderFatFile::cutAtLoop() {
   std::unordered_set<uint64_t> seen;
   for (size_t i = 0; i < clusters_.size(); ++i) {
     if (!seen.insert(clusters_[i]).second) {
-      dlog() << "ReaderFatFile(134): " << clusters_[i] << " " << i << "\n";
+      dlog() << kLogLoop << ": " << clusters_[i] << " " << i << "\n";
       clusters_.resize(i);
       return;
     }
   }
 }
 
+uint64_t ReaderFatFile::clusterAt(uint64_t index) const {
+  const uint64_t listed = clusters_.size();
+  if (index < listed) return clusters_[index];
+  const uint64_t last = geometry_.lastCluster();
+  uint64_t base = listed ? clusters_.back() : 1;
+  uint64_t beyond = index - listed + 1;
+  if (base > last || beyond > last - base) return 0;
+  return base + beyond;
+}
+
 bool ReaderFatFile::read(uint64_t offset, void* buffer, uint64_t size) {
-  if (clusterBytes_ == 0) {
-    dlog() << "ReaderFatFile(62)\n";
+  if (!geometry_.valid()) {
+    dlog() << kLogReadNoClusterSize << "\n";
     return false;
   }
+  const uint64_t clusterBytes = geometry_.clusterBytes();
   uint8_t* out = static_cast<uint8_t*>(buffer);
-  uint64_t index = offset / clusterBytes_;
-  uint64_t inCluster = offset % clusterBytes_;
-  const uint64_t lastCluster = uint64_t(params_.dataClusters) + 1;
+  uint64_t index = offset / clusterBytes;
+  uint64_t inCluster = offset % clusterBytes;
   const uint64_t listed = clusters_.size();
   while (size > 0) {
-    uint64_t cluster;
-    if (index < listed) {
-      cluster = clusters_[index];
-    } else {
-      // Past the list the file is taken to go on in the clusters that follow
-      // its last listed one, wherever the read began.
-      uint64_t base = listed ? clusters_.back() : 1;
-      uint64_t beyond = index - listed + 1;
-      if (base > lastCluster || beyond > lastCluster - base) {
-        dlog() << "ReaderFatFile(76): " << base << " " << index << " " << listed << "\n";
-        return false;
-      }
-      cluster = base + beyond;
-      dlog() << "ReaderFatFile(76): " << cluster - 1 << " " << index << " " << listed << "\n";
+    // Past the list the file is taken to go on in the clusters that follow
+    // its last listed one, wherever the read began.
+    uint64_t cluster = clusterAt(index);
+    if (index >= listed) {
+      uint64_t previous = cluster ? cluster - 1 : (listed ? clusters_.back() : 1);
+      dlog() << kLogPastList << ": " << previous << " " << index << " " << listed << "\n";
+      if (!cluster) return false;
     }
-    if (cluster < 2 || cluster > lastCluster) {
-      dlog() << "ReaderFatFile(79): " << cluster << "\n";
+    if (!geometry_.isCluster(cluster)) {
+      dlog() << kLogPastVolume << ": " << cluster << "\n";
       return false;
     }
-    uint64_t length = std::min(size, clusterBytes_ - inCluster);
-    uint64_t position = dataStart_ + (cluster - 2) * clusterBytes_ + inCluster;
+    uint64_t length = std::min(size, clusterBytes - inCluster);
+    uint64_t position = static_cast<uint64_t>(geometry_.offsetOfCluster(cluster)) + inCluster;
     if (!medium_->read(position, out, length)) {
-      dlog() << "ReaderFatFile(180): " << position << " " << length << "\n";
-      dlog() << "ReaderFatFile(84): " << cluster << " " << inCluster << " " << length << "\n";
+      dlog() << kLogMediumRead << ": " << position << " " << length << "\n";
+      dlog() << kLogClusterRead << ": " << cluster << " " << inCluster << " " << length << "\n";
       return false;
     }
     out += length;

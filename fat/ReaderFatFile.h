@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "fat/Bitmap.h"
+#include "fat/FatGeometry.h"
 #include "fat/FatParameters.h"
 #include "fat/FatTable.h"
 #include "media/Reader.h"
@@ -37,20 +38,31 @@ class ReaderFatFile : public Reader {
   bool read(uint64_t offset, void* buffer, uint64_t size) override;
   // False for an empty list or one run of consecutive clusters.
   bool isFragmented() const;
+  // Makes size() at most `size` (the file's own size within its clusters).
+  void cutTo(uint64_t size) {
+    if (Reader::size() > size) setSize(size);
+  }
   const FatParameters& parameters() const { return params_; }
+  const FatGeometry& geometry() const { return geometry_; }
   const std::vector<uint64_t>& clusters() const { return clusters_; }
-  uint64_t clusterBytes() const { return clusterBytes_; }
+  uint64_t clusterBytes() const { return geometry_.clusterBytes(); }
 
- protected:
-  void cutAtLoop();
-
+  // How the last open() built its list.
   enum ChainState { kChainNone = 0, kChainAllocated = 1, kChainFree = 2 };
+  ChainState chainState() const { return chainState_; }
+
+  // The cluster holding byte `index` * cluster bytes of the file: the list
+  // entry, or past the list the clusters that follow the last listed one
+  // (from cluster 2 for an empty list); 0 beyond the volume.
+  uint64_t clusterAt(uint64_t index) const;
+
+ private:
+  void cutAtLoop();
 
   Reader* medium_;
   FatTable table_;
   FatParameters params_;
-  uint64_t dataStart_ = 0;     // medium byte position of cluster 2
-  uint64_t clusterBytes_ = 0;
-  int chainState_ = kChainNone;
+  FatGeometry geometry_;
+  ChainState chainState_ = kChainNone;
   std::vector<uint64_t> clusters_;
 };

@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   uint8_t sector[512] = {};
   memcpy(sector, data, size < 512 ? size : 512);
   FatParameters p;
-  if (!parseBootSector(sector, p)) return 0;
+  if (!parseBootSector(sector, 512, p)) return 0;
   // Whatever passed must describe a volume that fits its own total sectors.
   uint64_t end = uint64_t(p.dataClusterLba) + uint64_t(p.dataClusters) * p.sectorsPerCluster;
   if (p.fatLba[1] <= p.fatLba[0] || p.dataClusterLba < p.fatLba[1] || end < p.dataClusterLba)

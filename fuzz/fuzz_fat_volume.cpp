@@ -19,7 +19,7 @@
 #include "engine/PatternsFile.h"
 #include "fat/BootSector.h"
 #include "fat/FATDirectory.h"
-#include "fat/FileModuleRiffLocal.h"
+#include "engine/modules/FileModuleRiffLocal.h"
 #include "fat/FileSystemModules.h"
 #include "fat/FsFat.h"
 #include "media/ReaderReader.h"
@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (boot->scan(sector, 512)) {
       boot->analyze(window, file);  // without a file case it only parses
       FatParameters p;
-      if (volumes.size() < 4 && parseBootSector(sector, p)) {
+      if (volumes.size() < 4 && parseBootSector(sector, 512, p)) {
         p.lba = at / 512;
         std::unique_ptr<FsFat> fs(new FsFat(&medium, &setup.patterns, int32_t(volumes.size()), nullptr));
         if (fs->init(p)) {

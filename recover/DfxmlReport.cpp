@@ -2,48 +2,25 @@
 
 #include "recover/DfxmlReport.h"
 
-#include <fcntl.h>
+#include <glib.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 
+#include "shell/Files.h"
+
 namespace {
 
 const char kReplacement[] = "\xEF\xBF\xBD";
 
-// Length of the valid UTF-8 sequence at p (of n bytes), 0 when invalid.
+// Length of the valid UTF-8 character at p (of n bytes), 0 when invalid.
 size_t utf8Length(const unsigned char* p, size_t n, uint32_t* code) {
-  unsigned char c = p[0];
-  size_t length;
-  uint32_t value;
-  if (c < 0x80) {
-    *code = c;
-    return 1;
-  } else if (c >= 0xC2 && c <= 0xDF) {
-    length = 2;
-    value = c & 0x1F;
-  } else if (c >= 0xE0 && c <= 0xEF) {
-    length = 3;
-    value = c & 0x0F;
-  } else if (c >= 0xF0 && c <= 0xF4) {
-    length = 4;
-    value = c & 0x07;
-  } else {
-    return 0;
-  }
-  if (n < length) return 0;
-  for (size_t i = 1; i < length; ++i) {
-    if ((p[i] & 0xC0) != 0x80) return 0;
-    value = (value << 6) | (p[i] & 0x3F);
-  }
-  // Overlong forms, surrogates and values beyond U+10FFFF.
-  if ((length == 3 && value < 0x800) || (length == 4 && (value < 0x10000 || value > 0x10FFFF)) ||
-      (value >= 0xD800 && value <= 0xDFFF))
-    return 0;
-  *code = value;
-  return length;
+  gunichar c = g_utf8_get_char_validated(reinterpret_cast<const gchar*>(p), static_cast<gssize>(n));
+  if (c == static_cast<gunichar>(-1) || c == static_cast<gunichar>(-2)) return 0;
+  *code = c;
+  return static_cast<size_t>(g_utf8_skip[p[0]]);
 }
 
 std::string isoTime(time_t t) {
@@ -90,7 +67,7 @@ DfxmlReport::~DfxmlReport() {
 }
 
 bool DfxmlReport::create(const std::string& path, std::string* error) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+  int fd = createExclusive(path);
   if (fd < 0) {
     if (error) *error = strerror(errno);
     return false;
@@ -129,7 +106,7 @@ void DfxmlReport::begin(const std::string& program, const std::string& version, 
   put("  </source>\n");
 }
 
-void DfxmlReport::fileObject(const std::string& filename, uint64_t size, const std::vector<ByteRun>& runs,
+void DfxmlReport::fileObject(const std::string& filename, uint64_t size, const ByteRuns& runs,
                              const std::string& md5, uint64_t unreadableBytes) {
   put("  <fileobject>\n");
   put("    <filename>" + xmlEscape(filename) + "</filename>\n");

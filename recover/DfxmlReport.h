@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "recover/ByteRuns.h"
+#include "engine/ByteRun.h"
 
 // Text made safe for XML character data and attribute values: the five
 // special characters escaped, characters XML cannot hold and invalid UTF-8
@@ -27,7 +27,7 @@ class DfxmlReport {
   bool create(const std::string& path, std::string* error);
   void begin(const std::string& program, const std::string& version, const std::string& commandLine,
              const std::string& imagePath, uint64_t imageSize);
-  void fileObject(const std::string& filename, uint64_t size, const std::vector<ByteRun>& runs,
+  void fileObject(const std::string& filename, uint64_t size, const ByteRuns& runs,
                   const std::string& md5, uint64_t unreadableBytes);
   // Closes the root element; false when anything could not be written.
   bool finish(uint64_t filesRecovered, uint64_t unreadableBytes);

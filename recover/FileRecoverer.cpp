@@ -12,6 +12,7 @@
 #include "recover/Md5.h"
 #include "shell/Charset.h"
 #include "shell/DebugLog.h"
+#include "shell/Files.h"
 #include "shell/Format.h"
 #include "shell/InterfaceCallback.h"
 #include "shell/Intl.h"
@@ -133,7 +134,7 @@ int FileRecoverer::openExclusive(const std::vector<std::string>& candidates, std
     std::string path = i <= static_cast<int>(tries.size())
                            ? tries[i - 1]
                            : withSuffix(candidates.back(), std::to_string(i - static_cast<int>(tries.size())));
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+    int fd = createExclusive(path);
     if (fd >= 0) {
       *used = path;
       return fd;

@@ -62,3 +62,9 @@ std::string unescape(const std::string& text) {
   }
   return out;
 }
+
+std::string asciiLower(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}

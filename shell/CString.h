@@ -7,3 +7,6 @@
 // ("\x" without a digit), "CString(60)" (a third hex digit), "CString(86)"
 // (any other escape, or a backslash at the end).
 std::string unescape(const std::string& text);
+
+// ASCII letters lowered; other bytes (UTF-8 included) unchanged.
+std::string asciiLower(std::string text);

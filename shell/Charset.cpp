@@ -38,3 +38,31 @@ std::string lastErrorText() {
   while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.pop_back();
   return text;
 }
+
+std::string utf16ToUtf8(const uint16_t* units, size_t count) {
+  std::string out;
+  char buffer[6];
+  for (size_t i = 0; i < count; ++i) {
+    gunichar c = units[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < count && units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (units[i + 1] - 0xDC00);
+      ++i;
+    } else if (c >= 0xD800 && c < 0xE000) {
+      c = 0xFFFD;
+    }
+    out.append(buffer, g_unichar_to_utf8(c, buffer));
+  }
+  return out;
+}
+
+bool isValidUtf8(const char* bytes, size_t length) {
+  return g_utf8_validate(bytes, static_cast<gssize>(length), nullptr);
+}
+
+size_t utf8PrefixLength(const char* bytes, size_t length, size_t limit) {
+  if (length <= limit) return length;
+  size_t cut = limit;
+  // A continuation byte (10xxxxxx) at the cut means the cut splits a character.
+  while (cut > 0 && (static_cast<unsigned char>(bytes[cut]) & 0xC0) == 0x80) --cut;
+  return cut;
+}

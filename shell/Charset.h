@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 class CharsetNames {
@@ -24,6 +25,16 @@ CharsetNames& charsetNames();
 // UTF-8 text of `length` bytes in `charset`; cut before the first invalid
 // byte; empty for an unknown character set.
 std::string convertToUtf8(const char* bytes, size_t length, const char* charset);
+
+// UTF-8 text of UTF-16 code units (a surrogate pair becomes one character,
+// an unpaired surrogate U+FFFD).
+std::string utf16ToUtf8(const uint16_t* units, size_t count);
+
+// True when `length` bytes are valid UTF-8.
+bool isValidUtf8(const char* bytes, size_t length);
+// The longest prefix of at most `limit` bytes that does not cut a UTF-8
+// character in two.
+size_t utf8PrefixLength(const char* bytes, size_t length, size_t limit);
 
 // The text of errno, without trailing line ends.
 std::string lastErrorText();

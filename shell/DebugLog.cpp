@@ -95,3 +95,7 @@ void DebugLogCapture::clear() {
   impl_->stream.str(std::string());
   impl_->stream.clear();
 }
+
+std::ostream& operator<<(std::ostream& out, const LogTag& tag) {
+  return out << tag.name << '(' << tag.line << ')';
+}

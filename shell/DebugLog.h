@@ -28,6 +28,15 @@ std::ostream& debugLogNull();
 // The stream to write a log line to.
 inline std::ostream& dlog() { return debugLog ? *debugLog : debugLogNull(); }
 
+// A location tag: the source's base name and a line number, written as
+// "Name(line)".  Each source declares the tags it writes in one place, so
+// that the log keeps its tags when code moves.
+struct LogTag {
+  const char* name;
+  int line;
+};
+std::ostream& operator<<(std::ostream& out, const LogTag& tag);
+
 // Test support: collect the log in a fresh in-memory buffer until the guard
 // goes away, then restore the previous target.
 class DebugLogCapture {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/FileCase.h"
+#include "filesystems/FileSystems.h"
 #include "shell/Config.h"
 #include "shell/DebugLog.h"
 #include "shell/Format.h"
@@ -48,7 +49,7 @@ int ProgramRun(ConfigRecord& config, const MainWindows& windows) {
   return runGuarded([&config, &windows]() {
     splashOf(config);
     ConfigRecord media;
-    FileCase fileCase(config);
+    FileCase fileCase(config, allFileSystems());
     while (windows.selectDevice && windows.selectDevice(nullptr, media, fileCase, config) &&
            windows.browser && windows.browser(nullptr, media, fileCase, config)) {
     }

@@ -64,12 +64,21 @@ TEST_F(FatCardTest, LiveFileIsListedWithItsVolumeAndNameAndRecoveredExact) {
   EXPECT_EQ(rows[0][1], std::to_string(photoBytes.size()));
   EXPECT_EQ(rows[0][2], "jpeg");
   EXPECT_EQ(rows[0][3], "0");
-  EXPECT_EQ(rows[0][4], "0");
-  EXPECT_EQ(rows[0][5], "Holiday Photo.jpg");
+  EXPECT_EQ(rows[0][4], "0") << "live";
+  EXPECT_EQ(rows[0][5], "0");
+  EXPECT_EQ(rows[0][6], "Holiday Photo.jpg");
   std::string out = dir.file("out");
   ToolResult r = runRecover({"-o", out, image});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(namesIn(out), std::vector<std::string>{rows[0][0] + "-" + rows[0][1] + ".jpeg"});
+
+  // Deleted, it is still listed, with its long name, and marked so.
+  ASSERT_TRUE(mtools("mdel -i '" + image + "' '::DCIM/Holiday Photo.jpg'"));
+  auto deleted = list();
+  ASSERT_EQ(deleted.size(), 1u);
+  EXPECT_EQ(deleted[0][0], rows[0][0]);
+  EXPECT_EQ(deleted[0][4], "1");
+  EXPECT_EQ(deleted[0][6], "Holiday Photo.jpg");
 }
 
 TEST_F(FatCardTest, FragmentedFileGetsTheMarkAndItsRunsRebuildIt) {
@@ -79,11 +88,11 @@ TEST_F(FatCardTest, FragmentedFileGetsTheMarkAndItsRunsRebuildIt) {
   auto rows = list();
   std::vector<std::vector<std::string>> fat;
   for (auto& row : rows)
-    if (row[4] == "0") fat.push_back(row);
+    if (row[5] == "0") fat.push_back(row);
   ASSERT_EQ(fat.size(), 1u);
   rows = fat;
   EXPECT_EQ(rows[0][3], "1");
-  EXPECT_EQ(rows[0][5], "FRAG.JPG");
+  EXPECT_EQ(rows[0][6], "FRAG.JPG");
   std::string out = dir.file("out");
   std::string report = dir.file("r.xml");
   ToolResult r = runRecover({"-o", out, "--report", report, image});

@@ -2,6 +2,7 @@
 // the medium hand-over and the file-system pattern map.
 
 #include "engine/FileCase.h"
+#include "filesystems/FileSystems.h"
 #include "engine/PatternsFile.h"
 #include "engine/ScanRun.h"
 
@@ -39,7 +40,7 @@ class FileCaseTest : public ::testing::Test {
               "Type: other\n"
               "Type: dir\nPattern: SECOND\nMax Size: 2\n");
     config.set("Program Path", dir.path());
-    fileCase.reset(new FileCase(config));
+    fileCase.reset(new FileCase(config, allFileSystems()));
     owned.reset(new MemoryReader(uint64_t(64) * 512));
     for (size_t i = 0; i < owned->bytes().size(); ++i) owned->bytes()[i] = static_cast<uint8_t>(i / 512);
     medium = owned.get();
@@ -181,7 +182,7 @@ TEST(FileCaseConstruction, MissingFsScannerCfgFailsTheConstruction) {
   ConfigRecord config;
   config.set("Program Path", empty.path());
   DebugLogCapture log;
-  EXPECT_EQ(errorOf([&] { FileCase c(config); }), "PatternsFile(17)");
+  EXPECT_EQ(errorOf([&] { FileCase c(config, allFileSystems()); }), "PatternsFile(17)");
   EXPECT_NE(log.text().find(empty.path() + "/FsScanner.cfg"), std::string::npos);
 }
 
@@ -192,7 +193,7 @@ TEST(FileCaseConstruction, InstalledFsScannerCfgLoads) {
   ASSERT_TRUE(run("cp '" + installed + "' '" + dir.path() + "/'"));
   ConfigRecord config;
   config.set("Program Path", dir.path());
-  EXPECT_NO_THROW(FileCase c(config));
+  EXPECT_NO_THROW(FileCase c(config, allFileSystems()));
 }
 
 TEST(FileCaseConstruction, InstalledScannerCfgResolvesEveryModuleInTheCaseRegistry) {
@@ -200,7 +201,7 @@ TEST(FileCaseConstruction, InstalledScannerCfgResolvesEveryModuleInTheCaseRegist
   dir.write("FsScanner.cfg", "");
   ConfigRecord config;
   config.set("Program Path", dir.path());
-  FileCase fileCase(config);
+  FileCase fileCase(config, allFileSystems());
   PatternTable table;
   loadPatterns(std::string(MZK_SOURCE_DIR) + "/data/Scanner.cfg", *fileCase.registry(), table);
   ASSERT_FALSE(table.empty());
@@ -230,11 +231,11 @@ TEST(FileCaseFileSystems, FilesOfAFatVolumeAreReadThroughTheirVolume) {
                   dir.path() + "/'"));
   ConfigRecord config;
   config.set("Program Path", dir.path());
-  FileCase fileCase(config);
+  FileCase fileCase(config, allFileSystems());
   std::vector<uint8_t> bytes = readBytes(image);
   fileCase.setReader(new MemoryReader(bytes));
   runScan(fileCase, config, nullptr);
-  ASSERT_EQ(fileCase.fileSystemCount(), 1u);
+  ASSERT_EQ(fileCase.volumeCount(), 1u);
 
   const FileModule::File* note = nullptr;
   for (const std::string& key : fileCase.order()) {

@@ -10,6 +10,7 @@
 
 #include "EngineFixtures.h"
 #include "engine/FileCase.h"
+#include "filesystems/FileSystems.h"
 #include "shell/Config.h"
 #include "shell/DebugLog.h"
 #include "shell/InterfaceCallback.h"
@@ -38,7 +39,7 @@ class ScanRunTest : public ::testing::Test {
     dir.write("Scanner.cfg", kPatterns);
     dir.write("FsScanner.cfg", "# none\n");
     config.set("Program Path", dir.path());
-    fileCase.reset(new FileCase(config));
+    fileCase.reset(new FileCase(config, allFileSystems()));
   }
   MemoryReader& medium(uint64_t size) {
     inner.reset(new MemoryReader(size));
@@ -178,7 +179,7 @@ TEST_F(ScanRunTest, MissingPatternFileThrowsBeforeAnyRead) {
   other.write("FsScanner.cfg", "");
   ConfigRecord otherConfig;
   otherConfig.set("Program Path", other.path());
-  FileCase c(otherConfig);
+  FileCase c(otherConfig, allFileSystems());
   MemoryReader* m = new MemoryReader(uint64_t(4096));
   c.setReader(m);
   try {

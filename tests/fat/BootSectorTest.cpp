@@ -59,7 +59,7 @@ TEST(FatTypeOf, FollowsTheClusterCountAtEachBoundary) {
 TEST(ParseBootSector, DecodesAHandMadeFat16Sector) {
   FatParameters p;
   p.lba = 77;
-  ASSERT_TRUE(parseBootSector(fat16Sector().data(), p));
+  ASSERT_TRUE(parseBootSector(fat16Sector().data(), 512, p));
   EXPECT_EQ(77u, p.lba);  // left to the caller
   EXPECT_EQ(4u, p.fatLba[0]);
   EXPECT_EQ(36u, p.fatLba[1]);
@@ -83,7 +83,7 @@ TEST(ParseBootSector, MatchesTheGeometryOfRealVolumes) {
     ASSERT_TRUE(image.ok()) << c.bits;
     std::vector<uint8_t> sector = bootSectorOf(image);
     FatParameters p;
-    ASSERT_TRUE(parseBootSector(sector.data(), p)) << c.bits;
+    ASSERT_TRUE(parseBootSector(sector.data(), 512, p)) << c.bits;
     EXPECT_EQ(c.type, fatTypeOf(p.dataClusters)) << c.bits;
     EXPECT_EQ(uint32_t(c.spc), p.sectorsPerCluster);
     EXPECT_EQ(le16(&sector[14]), p.fatLba[0]);
@@ -117,7 +117,7 @@ TEST(ParseBootSector, RefusesEachHostileField) {
     flaw.apply(s);
     FatParameters p;
     p.fatLba[0] = 999;
-    EXPECT_FALSE(parseBootSector(s.data(), p)) << flaw.what;
+    EXPECT_FALSE(parseBootSector(s.data(), 512, p)) << flaw.what;
     EXPECT_EQ(999u, p.fatLba[0]) << flaw.what << ": output changed on failure";
   }
 }
@@ -129,7 +129,7 @@ TEST(ParseBootSector, FallsBackToThe32BitFields) {
   put16(s, 22, 0);
   put32(s, 36, 64);
   FatParameters p;
-  ASSERT_TRUE(parseBootSector(s.data(), p));
+  ASSERT_TRUE(parseBootSector(s.data(), 512, p));
   EXPECT_EQ(68u, p.fatLba[1]);
   EXPECT_EQ(4u + 128 + 32, p.dataClusterLba);
   EXPECT_EQ((80000u - 164) / 4, p.dataClusters);
@@ -144,7 +144,7 @@ TEST(ParseBootSector, CatchesGeometryThatWouldWrapIn32Bits) {
   put16(s, 22, 0);
   put32(s, 36, 0x80000010u);
   FatParameters p;
-  EXPECT_FALSE(parseBootSector(s.data(), p));
+  EXPECT_FALSE(parseBootSector(s.data(), 512, p));
 
   // FAT32 root cluster near 2^32: sectors per cluster x (cluster - 1) wraps.
   std::vector<uint8_t> t = fat16Sector();
@@ -155,7 +155,7 @@ TEST(ParseBootSector, CatchesGeometryThatWouldWrapIn32Bits) {
   put32(t, 36, 1000);
   t[13] = 64;
   put32(t, 44, 0x04000001u);  // 64 x 0x04000000 = 2^32
-  EXPECT_FALSE(parseBootSector(t.data(), p));
+  EXPECT_FALSE(parseBootSector(t.data(), 512, p));
 }
 
 TEST(ParseBootSector, Fat32RootClusterMustLieInTheVolume) {
@@ -168,11 +168,11 @@ TEST(ParseBootSector, Fat32RootClusterMustLieInTheVolume) {
   s[13] = 1;
   put32(s, 44, 1);
   FatParameters p;
-  EXPECT_FALSE(parseBootSector(s.data(), p)) << "cluster 1";
+  EXPECT_FALSE(parseBootSector(s.data(), 512, p)) << "cluster 1";
   put32(s, 44, 100000);
-  EXPECT_FALSE(parseBootSector(s.data(), p)) << "past the end";
+  EXPECT_FALSE(parseBootSector(s.data(), 512, p)) << "past the end";
   put32(s, 44, 5);
-  ASSERT_TRUE(parseBootSector(s.data(), p));
+  ASSERT_TRUE(parseBootSector(s.data(), 512, p));
   EXPECT_EQ(1u, p.rootDirectoryIsCluster);
   EXPECT_EQ(5u, p.rootDirectoryAddress);
   EXPECT_EQ(404u, p.dataClusterLba);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "engine/FileCase.h"
+#include "filesystems/FileSystems.h"
 #include "engine/ScanRun.h"
 #include "fat/FsFat.h"
 #include "media/ReaderFile.h"
@@ -131,6 +132,17 @@ class FatImage {
   int counter_ = 0;
 };
 
+// The context of a volume opened by hand.
+inline VolumeContext volumeContext(Reader* medium, const PatternMap* patterns = nullptr, int32_t index = 0,
+                                   Scanner::Callback* found = nullptr) {
+  VolumeContext context;
+  context.medium = medium;
+  context.patterns = patterns;
+  context.index = index;
+  context.found = found;
+  return context;
+}
+
 // The program's own pattern files from the build's program folder.
 inline ConfigRecord programConfig() {
   ConfigRecord config;
@@ -140,7 +152,7 @@ inline ConfigRecord programConfig() {
 
 // A file case over an image, scanned with the program's pattern files.
 struct ScannedImage {
-  explicit ScannedImage(const std::string& path) : config(programConfig()), fileCase(config) {
+  explicit ScannedImage(const std::string& path) : config(programConfig()), fileCase(config, allFileSystems()) {
     auto* reader = new ReaderFile();
     opened = reader->open(path.c_str());
     fileCase.setReader(reader);

@@ -64,7 +64,7 @@ TEST_P(FatScanByType, LiveAndDeletedFilesComeBackWithTheirNames) {
 
   ScannedImage scan(image.path());
   ASSERT_TRUE(scan.opened);
-  ASSERT_EQ(1u, scan.fileCase.fileSystemCount());
+  ASSERT_EQ(1u, scan.fileCase.volumeCount());
   std::vector<std::string> names = scan.names();
   expectReadBack(scan, "Summer holiday photo.jpg", photo);
   expectReadBack(scan, "Reading notes.txt", notes);
@@ -97,8 +97,8 @@ TEST(FatScan, VolumesBehindAnMbrAsOnSdCards) {
     std::vector<uint8_t> data = pattern(20000, 10 + bits);
     ASSERT_TRUE(image.put("::/Card file.txt", data, "2025-08-08 08:08:08"));
     ScannedImage scan(image.path());
-    ASSERT_EQ(1u, scan.fileCase.fileSystemCount()) << bits;
-    EXPECT_EQ(8192u, scan.fileCase.fileSystem(0)->parameters().lba);
+    ASSERT_EQ(1u, scan.fileCase.volumeCount()) << bits;
+    EXPECT_EQ(8192u, scan.fileCase.volume(0)->start() / 512);
     expectReadBack(scan, "Card file.txt", data);
     const FileModule::File* f = scan.byName("Card file.txt");
     ASSERT_NE(nullptr, f);
@@ -175,7 +175,7 @@ TEST(FatScan, AVolumeWithItsFirstFatZeroedIsReadThroughTheSecond) {
   std::fill(all.begin() + reserved * 512, all.begin() + (reserved + perFat) * 512, 0);
   writeFile(image.path(), all);
   ScannedImage scan(image.path());
-  ASSERT_EQ(1u, scan.fileCase.fileSystemCount());
+  ASSERT_EQ(1u, scan.fileCase.volumeCount());
   expectReadBack(scan, "first.txt", a);
   expectReadBack(scan, "second.txt", b);
   ASSERT_NE(nullptr, scan.byName("first.txt"));
@@ -243,7 +243,7 @@ TEST(FatScan, HostileTablesAndDirectoriesNeitherHangNorCrash) {
   ASSERT_TRUE(image.mkdir("::/garbage"));
   std::vector<uint8_t> all = readFile(image.path());
   FatParameters p;
-  ASSERT_TRUE(parseBootSector(all.data(), p));
+  ASSERT_TRUE(parseBootSector(all.data(), 512, p));
   auto entryAt = [&](uint64_t cluster) { return &all[(p.fatLba[0]) * 512 + cluster * 4]; };
   auto fatOf = [&](uint64_t cluster) {
     const uint8_t* e = entryAt(cluster);
@@ -258,9 +258,9 @@ TEST(FatScan, HostileTablesAndDirectoriesNeitherHangNorCrash) {
   // The root's files in order: find their first clusters through sleuthkit.
   ScannedImage before(image.path());
   for (const char* n : {"loop.txt", "cross.txt", "fine.txt"}) ASSERT_NE(nullptr, before.byName(n)) << n;
-  uint64_t loop = clusterOfOffset(before.fileCase.fileSystem(0)->parameters(), before.byName("loop.txt")->offset);
-  uint64_t cross = clusterOfOffset(before.fileCase.fileSystem(0)->parameters(), before.byName("cross.txt")->offset);
-  uint64_t fine = clusterOfOffset(before.fileCase.fileSystem(0)->parameters(), before.byName("fine.txt")->offset);
+  uint64_t loop = clusterOfOffset(static_cast<FsFat*>(before.fileCase.volume(0))->parameters(), before.byName("loop.txt")->offset);
+  uint64_t cross = clusterOfOffset(static_cast<FsFat*>(before.fileCase.volume(0))->parameters(), before.byName("cross.txt")->offset);
+  uint64_t fine = clusterOfOffset(static_cast<FsFat*>(before.fileCase.volume(0))->parameters(), before.byName("fine.txt")->offset);
   // loop.txt's fifth cluster points back to its first; cross.txt runs into
   // fine.txt after its second cluster.
   uint64_t c = loop;
@@ -295,7 +295,7 @@ TEST(FatScan, HostileTablesAndDirectoriesNeitherHangNorCrash) {
 
   DebugLogCapture log;
   ScannedImage scan(image.path());
-  ASSERT_EQ(1u, scan.fileCase.fileSystemCount());
+  ASSERT_EQ(1u, scan.fileCase.volumeCount());
   // The garbage directory was met and given up after its error budget.
   EXPECT_NE(std::string::npos, log.text().find("FATDirectoryClass("));
   expectReadBack(scan, "fine.txt", pattern(5000, 3));
@@ -318,14 +318,14 @@ TEST(FatScan, AFat32VolumeWhoseBootSectorIsLostOpensFromItsBackup) {
     {
       // The intact card: the backup at sector 6 opens no second volume.
       ScannedImage scan(image.path());
-      EXPECT_EQ(1u, scan.fileCase.fileSystemCount()) << mbrAt;
+      EXPECT_EQ(1u, scan.fileCase.volumeCount()) << mbrAt;
     }
     std::vector<uint8_t> all = readFile(image.path());
     std::fill(all.begin() + mbrAt * 512, all.begin() + mbrAt * 512 + 512, 0);
     writeFile(image.path(), all);
     ScannedImage scan(image.path());
-    ASSERT_EQ(1u, scan.fileCase.fileSystemCount()) << mbrAt;
-    EXPECT_EQ(mbrAt, scan.fileCase.fileSystem(0)->parameters().lba);
+    ASSERT_EQ(1u, scan.fileCase.volumeCount()) << mbrAt;
+    EXPECT_EQ(mbrAt, scan.fileCase.volume(0)->start() / 512);
     expectReadBack(scan, "After the format.txt", data);
   }
 }

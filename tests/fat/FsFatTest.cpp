@@ -14,7 +14,7 @@
 #include "fat/BootSector.h"
 #include "fat/FATDirectory.h"
 #include "fat/FileModuleBootSector.h"
-#include "fat/FileModuleRiffLocal.h"
+#include "engine/modules/FileModuleRiffLocal.h"
 #include "fat/FileModuleSubdirectory.h"
 #include "media/ReaderReader.h"
 #include "shell/DebugLog.h"
@@ -88,7 +88,7 @@ TEST(FsFatInit, LogsTheGeometryAndAcceptsAGoodVolume) {
   MemoryVolume vol(16, 5000);
   vol.set(0, 0xFFF8);
   vol.set(1, 0xFFFF);
-  FsFat fs(&vol.medium, nullptr, 3, nullptr);
+  FsFat fs(volumeContext(&vol.medium, nullptr, 3));
   DebugLogCapture log;
   ASSERT_TRUE(fs.init(vol.p));
   EXPECT_EQ(3, fs.index());
@@ -103,7 +103,7 @@ TEST(FsFatInit, RefusesVolumesTheMediumCannotHold) {
   vol.set(1, 0xFFFF);
   FatParameters p = vol.p;
   p.dataClusters += 1;  // one cluster past the end of the medium
-  FsFat fs(&vol.medium, nullptr, 0, nullptr);
+  FsFat fs(volumeContext(&vol.medium, nullptr, 0));
   DebugLogCapture log;
   EXPECT_FALSE(fs.init(p));
   EXPECT_NE(std::string::npos, log.text().find("FsFat(72)"));
@@ -126,13 +126,13 @@ TEST(FsFatInit, PicksTheFatThatLooksLikeOne) {
   vol.set(5, 6, 1);
   vol.set(6, 0xFFFF, 1);
   vol.set(5, 0x1234, 0);  // the first FAT is damaged
-  FsFat fs(&vol.medium, nullptr, 0, nullptr);
+  FsFat fs(volumeContext(&vol.medium, nullptr, 0));
   ASSERT_TRUE(fs.init(vol.p));
-  ASSERT_TRUE(fs.open(5, 1024));
-  EXPECT_EQ((std::vector<uint64_t>{5, 6}), fs.clusters());
+  ASSERT_NE(nullptr, fs.readerFor(uint64_t(offsetOfCluster(vol.p, 5)), 1024));
+  EXPECT_EQ((std::vector<uint64_t>{5, 6}), fs.chain().clusters());
 
   MemoryVolume none(16, 5000);
-  FsFat nofat(&none.medium, nullptr, 0, nullptr);
+  FsFat nofat(volumeContext(&none.medium, nullptr, 0));
   DebugLogCapture log;
   EXPECT_FALSE(nofat.init(none.p));
   EXPECT_NE(std::string::npos, log.text().find("FsFat(106)"));
@@ -145,10 +145,10 @@ TEST(FsFatReaderFor, AimsAtTheClusterAndCutsToTheFileSize) {
   vol.chain({7, 8});
   vol.stamp(7);
   vol.stamp(8);
-  FsFat fs(&vol.medium, nullptr, 0, nullptr);
+  FsFat fs(volumeContext(&vol.medium, nullptr, 0));
   ASSERT_TRUE(fs.init(vol.p));
   Reader* r = fs.readerFor(uint64_t(offsetOfCluster(vol.p, 7)), 700);
-  ASSERT_EQ(&fs, r);
+  ASSERT_EQ(static_cast<const Reader*>(&fs.chain()), r);
   EXPECT_EQ(700u, r->size());
   uint8_t b[2];
   ASSERT_TRUE(r->read(511, b, 2));
@@ -167,7 +167,7 @@ TEST(FsFatReaderFor, AimsAtTheClusterAndCutsToTheFileSize) {
 TEST(FileSystemModules, BootSectorsOpenVolumesOnlyAtSectorBoundaries) {
   TempDir dir;
   ConfigRecord config = programConfig();
-  FileCase fileCase(config);
+  FileCase fileCase(config, allFileSystems());
   // Volume of 5000 + 73 sectors with both FATs marked.
   std::vector<uint8_t> image((1 + 2 * 20 + 32 + 5000) * 512 + 1024, 0);
   std::vector<uint8_t> boot = bootSector(1 + 40 + 32 + 5000);
@@ -180,23 +180,20 @@ TEST(FileSystemModules, BootSectorsOpenVolumesOnlyAtSectorBoundaries) {
   FileModule* module = fileCase.registry()->findModule("BootSector");
   ASSERT_NE(nullptr, module);
   EXPECT_TRUE(module->scan(boot.data(), 512));
-  ReaderReader window(fileCase.reader());
   FileModule::File file;
-  ASSERT_TRUE(window.setWindow(100, 512 * 10));
-  EXPECT_FALSE(module->analyze(window, file));
-  EXPECT_EQ(0u, fileCase.fileSystemCount()) << "not a sector boundary";
   MemoryReader plain(boot);
+  EXPECT_FALSE(module->analyzeAt(100, plain, file));
+  EXPECT_EQ(0u, fileCase.volumeCount()) << "not a sector boundary";
   EXPECT_FALSE(module->analyze(plain, file));
-  EXPECT_EQ(0u, fileCase.fileSystemCount()) << "no position on the medium";
-  ASSERT_TRUE(window.setWindow(512, 512 * 10));
-  EXPECT_FALSE(module->analyze(window, file));
-  ASSERT_EQ(1u, fileCase.fileSystemCount());
-  EXPECT_EQ(1u, fileCase.fileSystem(0)->parameters().lba);
+  EXPECT_EQ(0u, fileCase.volumeCount()) << "no position on the medium";
+  EXPECT_FALSE(module->analyzeAt(512, plain, file));
+  ASSERT_EQ(1u, fileCase.volumeCount());
+  EXPECT_EQ(512u, fileCase.volume(0)->start());
 }
 
 TEST(FileSystemModules, SubdirectoriesOfNoKnownVolumeAreIgnored) {
   ConfigRecord config = programConfig();
-  FileCase fileCase(config);
+  FileCase fileCase(config, allFileSystems());
   std::vector<uint8_t> dirSector;
   append(dirSector, shortEntry(".          ", 0x10, 9, 0));
   append(dirSector, shortEntry("..         ", 0x10, 0, 0));
@@ -210,7 +207,7 @@ TEST(FileSystemModules, SubdirectoriesOfNoKnownVolumeAreIgnored) {
   ReaderReader window(fileCase.reader());
   ASSERT_TRUE(window.setWindow(0, 512));
   FileModule::File file;
-  EXPECT_FALSE(module->analyze(window, file));
+  EXPECT_FALSE(module->analyzeAt(0, window, file));
   EXPECT_TRUE(fileCase.order().empty());
 }
 
@@ -237,7 +234,7 @@ TEST(FileSystemModules, RiffFormsAndSizes) {
 
 TEST(FileSystemPatterns, EveryTypeIsALowerCaseExtensionAndJpgIsThere) {
   ConfigRecord config = programConfig();
-  FileCase fileCase(config);
+  FileCase fileCase(config, allFileSystems());
   const PatternMap& map = fileCase.fileSystemPatterns();
   ASSERT_TRUE(map.count("jpg"));
   EXPECT_NE(nullptr, map.at("jpg").analyzeModule());
@@ -264,7 +261,7 @@ TEST(FsFatLargeDisk, AFat32PartitionPastSector2To32IsReadInPlace) {
                  std::to_string(lba * 512 / (1024 * 1024)) + " conv=notrunc"));
 
   ConfigRecord config = programConfig();
-  FileCase fileCase(config);
+  FileCase fileCase(config, allFileSystems());
   auto* reader = new ReaderFile();
   ASSERT_TRUE(reader->open(big.c_str()));
   fileCase.setReader(reader);
@@ -272,19 +269,19 @@ TEST(FsFatLargeDisk, AFat32PartitionPastSector2To32IsReadInPlace) {
   ReaderReader window(fileCase.reader());
   ASSERT_TRUE(window.setWindow(lba * 512, 512));
   FileModule::File none;
-  fileCase.registry()->findModule("BootSector")->analyze(window, none);
-  ASSERT_EQ(1u, fileCase.fileSystemCount());
-  EXPECT_EQ(lba, fileCase.fileSystem(0)->parameters().lba);
+  fileCase.registry()->findModule("BootSector")->analyzeAt(lba * 512, window, none);
+  ASSERT_EQ(1u, fileCase.volumeCount());
+  EXPECT_EQ(lba * 512, fileCase.volume(0)->start());
 
   // The subdirectory, found where the scanner would meet it.
   std::vector<uint8_t> smallBytes = readFile(small.path());
   FatParameters p;
-  ASSERT_TRUE(parseBootSector(smallBytes.data(), p));
+  ASSERT_TRUE(parseBootSector(smallBytes.data(), 512, p));
   for (uint64_t c = 3; c < p.dataClusters + 2; ++c) {
     uint64_t at = (p.dataClusterLba + (c - 2) * p.sectorsPerCluster) * 512ull;
     uint64_t dot = 0;
     if (isDirectoryStart(&smallBytes[at], dot)) {
-      fileCase.forEachFileSystem(lba * 512 + at, dot);
+      fileCase.directoryMet(lba * 512 + at, dot);
       break;
     }
   }
@@ -319,8 +316,8 @@ TEST(FsFatScanRoot, AFat32RootIsReadNoFurtherThanTheDirectoryLimit) {
   for (uint64_t at = vol.clusterOffset(2); at + 32 <= vol.medium.bytes().size(); at += 32)
     std::copy(entry.begin(), entry.end(), vol.medium.bytes().begin() + at);
   PatternMap none;
-  FsFat fs(&vol.medium, &none, 0, nullptr);
+  FsFat fs(volumeContext(&vol.medium, &none, 0));
   ASSERT_TRUE(fs.init(vol.p));
   fs.scanRoot();
-  EXPECT_EQ(kFatDirectoryLimit / 512, fs.clusters().size());
+  EXPECT_EQ(kFatDirectoryLimit / 512, fs.chain().clusters().size());
 }

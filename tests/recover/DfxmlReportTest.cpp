@@ -75,7 +75,7 @@ TEST(DfxmlDocument, ExistingFileIsNeverReplaced) {
 
 TEST(ByteRunsOfScannerFiles, OneRunAtTheFileOffset) {
   CaseOverMemory c(patternBytes(10000));
-  auto runs = byteRunsOf(c.fileCase(), foundFile(1024, 3000));
+  auto runs = c.fileCase().byteRunsFor(foundFile(1024, 3000));
   ASSERT_EQ(runs.size(), 1u);
   EXPECT_EQ(runs[0].fileOffset, 0u);
   EXPECT_EQ(runs[0].imageOffset, 1024u);
@@ -84,9 +84,9 @@ TEST(ByteRunsOfScannerFiles, OneRunAtTheFileOffset) {
 
 TEST(ByteRunsOfScannerFiles, NoRunsForAnEmptyOrUnreadableFile) {
   CaseOverMemory c(patternBytes(10000));
-  EXPECT_TRUE(byteRunsOf(c.fileCase(), foundFile(1024, 0)).empty());
-  EXPECT_TRUE(byteRunsOf(c.fileCase(), foundFile(10000, 10)).empty());
+  EXPECT_TRUE(c.fileCase().byteRunsFor(foundFile(1024, 0)).empty());
+  EXPECT_TRUE(c.fileCase().byteRunsFor(foundFile(10000, 10)).empty());
   FileModule::File onMissingVolume = foundFile(512, 10);
   onMissingVolume.attributes.setInt32("fs", 3);
-  EXPECT_TRUE(byteRunsOf(c.fileCase(), onMissingVolume).empty());
+  EXPECT_TRUE(c.fileCase().byteRunsFor(onMissingVolume).empty());
 }

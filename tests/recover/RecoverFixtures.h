@@ -44,7 +44,7 @@ class CaseOverMemory {
   explicit CaseOverMemory(std::vector<uint8_t> bytes) : memory_(std::move(bytes)) {
     dir_.write("FsScanner.cfg", "");
     config_.set("Program Path", dir_.path());
-    fileCase_.reset(new FileCase(config_));
+    fileCase_.reset(new FileCase(config_, {}));
     faults_ = new FaultReader(&memory_);
     fileCase_->setReader(faults_);
   }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/FileCase.h"
+#include "filesystems/FileSystems.h"
 #include "media/ReaderFile.h"
 #include "shell/Config.h"
 #include "tests/ui/WindowTestDriver.h"
@@ -44,7 +45,7 @@ class BrowserTest : public ::testing::Test {
     ASSERT_TRUE(gtkReady()) << "no display: run under xvfb-run";
     config.set("Program Path", MZK_APP_DIR);
     config.set("Program Name", "mzk");
-    fileCase.reset(new FileCase(config));
+    fileCase.reset(new FileCase(config, allFileSystems()));
     red = makeJpeg(tmp, "red.jpg", "red");
     blue = makeJpeg(tmp, "blue.jpg", "blue");
     if (red.empty() || blue.empty()) GTEST_SKIP() << "ImageMagick is needed";

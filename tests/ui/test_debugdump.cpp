@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/FileCase.h"
+#include "filesystems/FileSystems.h"
 #include "shell/Config.h"
 #include "shell/DebugLog.h"
 #include "tests/ui/WindowTestDriver.h"
@@ -101,7 +102,7 @@ class DumpWindowTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(gtkReady()) << "no display: run under xvfb-run";
     config.set("Program Path", MZK_APP_DIR);
-    fileCase.reset(new FileCase(config));
+    fileCase.reset(new FileCase(config, allFileSystems()));
   }
   ConfigRecord config, media;
   std::unique_ptr<FileCase> fileCase;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/FileCase.h"
+#include "filesystems/FileSystems.h"
 #include "media/ReaderFile.h"
 #include "shell/Config.h"
 #include "shell/DebugLog.h"
@@ -77,7 +78,7 @@ class RawDataTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(gtkReady()) << "no display: run under xvfb-run";
     config.set("Program Path", MZK_APP_DIR);
-    fileCase.reset(new FileCase(config));
+    fileCase.reset(new FileCase(config, allFileSystems()));
   }
   void useMedium(Reader* reader) {
     fileCase->setReader(reader);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/FileCase.h"
+#include "filesystems/FileSystems.h"
 #include "media/ReaderFile.h"
 #include "shell/Config.h"
 #include "shell/DebugLog.h"
@@ -45,7 +46,7 @@ class WindowBaseTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(gtkReady()) << "no display: run under xvfb-run";
     config.set("Program Path", MZK_APP_DIR);
-    fileCase.reset(new FileCase(config));
+    fileCase.reset(new FileCase(config, allFileSystems()));
   }
   void activate(WindowBase& window, const char* name) {
     GtkAction* action = gtk_action_group_get_action(window.actionGroup(), name);

@@ -1,4 +1,4 @@
-#include "fat/FileModuleRiffLocal.h"
+#include "engine/modules/FileModuleRiffLocal.h"
 
 #include <cstring>
 

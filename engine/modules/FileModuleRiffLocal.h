@@ -1,4 +1,4 @@
-// RIFF files named in a FAT directory: only AVI and WAVE forms pass.
+// RIFF files named in a directory: only AVI and WAVE forms pass.
 #pragma once
 
 #include "engine/modules/FileModuleRiff.h"

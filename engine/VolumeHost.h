@@ -1,0 +1,45 @@
+// What a file-system family needs of the file case, and how a family plugs
+// in.  The file case implements VolumeHost; a family is a function that
+// adds its modules (those that meet its boot sectors and directories during
+// the sector walk) to the case's registry, bound to the case.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "engine/Pattern.h"
+#include "engine/Scanner.h"
+#include "engine/Volume.h"
+
+class FileModuleRegistry;
+class Reader;
+
+// Handed to a family when one of its volumes is opened.
+struct VolumeContext {
+  Reader* medium = nullptr;             // not owned; outlives the volume
+  const PatternMap* patterns = nullptr; // "FsScanner.cfg": Type -> Pattern
+  int32_t index = -1;                   // the "fs" attribute of its files
+  Scanner::Callback* found = nullptr;   // receiver of its files
+};
+
+// Opens a volume in the given context; null when the structures do not hold.
+typedef std::function<std::shared_ptr<Volume>(const VolumeContext&)> VolumeOpener;
+
+class VolumeHost {
+ public:
+  virtual ~VolumeHost() {}
+  // Opens a volume with `open`; when it gives one, keeps it (its index is
+  // the number of volumes before it) and lets it report its root directory.
+  // False when there is no medium or `open` gives none.
+  virtual bool addVolume(const VolumeOpener& open) = 0;
+  // A volume opened from `start` (a medium byte position) is kept already.
+  virtual bool hasVolumeAt(uint64_t start) const = 0;
+  // Offers a directory cluster met by the sector walk to every volume in
+  // order; true when at least one of them claimed it.
+  virtual bool directoryMet(uint64_t offset, uint64_t cluster) = 0;
+};
+
+typedef std::function<void(FileModuleRegistry& registry, VolumeHost* host)> FileSystemFamily;
+typedef std::vector<FileSystemFamily> FileSystemFamilies;

@@ -1,0 +1,5 @@
+#include "filesystems/FileSystems.h"
+
+#include "fat/FatFamily.h"
+
+FileSystemFamilies allFileSystems() { return {registerFatFamily}; }
