@@ -27,7 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (FatTable::tableSectors(p) > uint64_t(p.fatLba[1]) - p.fatLba[0]) __builtin_trap();
 
   MemoryReader medium(data, size);
-  FsFat fs(&medium, nullptr, 0, nullptr);
+  VolumeContext context;
+  context.medium = &medium;
+  FsFat fs(context);
   if (fs.init(p)) {
     // A volume that init accepts lies inside the medium.
     if (end * 512 > size) __builtin_trap();

@@ -1,86 +1,79 @@
-// Fuzzes a whole FAT volume the way the scan meets it, without a file case:
-// the input is the medium; every sector goes through the "BootSector" and
-// "Subdirectory" modules' scan and analyze (FileModuleBootSector,
-// FileModuleSubdirectory, registered by FileSystemModules), every boot
-// sector that parses opens an FsFat whose root and subdirectories are
-// scanned against a small pattern map, found offsets are read back through
-// FsFat::readerFor, and RIFF candidates go through FileModuleRiffLocal and
-// FileModuleRiff.  Also FATDirectory, ReaderFatFile, FatTable, FatEntry,
-// Bitmap and BootSector on their way.
+// A whole medium the way the scan meets it: every sector goes through the
+// scanner with the FAT family's "BootSector" and "Subdirectory" records and
+// a RIFF record, so boot sectors open volumes in a file case, their root
+// and subdirectories are decoded against a small "FsScanner.cfg", and every
+// file found is read back through the file case.  Also FATDirectory,
+// ReaderFatFile, FatTable, FatEntry, Bitmap and BootSector on their way.
+
+#include <stdlib.h>
+#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "engine/FileModuleRegistry.h"
+#include "engine/FileCase.h"
 #include "engine/PatternsFile.h"
-#include "fat/BootSector.h"
-#include "fat/FATDirectory.h"
-#include "engine/modules/FileModuleRiffLocal.h"
-#include "fat/FileSystemModules.h"
-#include "fat/FsFat.h"
-#include "media/ReaderReader.h"
+#include "engine/Scanner.h"
+#include "filesystems/FileSystems.h"
+#include "shell/Config.h"
 #include "tests/support/MemoryReader.h"
 
 namespace {
 
-const char* kPatterns =
+const char* kFsPatterns =
     "Type: txt\n"
     "Type: jpg\nPattern: \\xFF\\xD8\\xFF\n"
     "Type: avi\nPattern: RIFF\nScan File Module: RiffLocal\nAnalyze File Module: RiffLocal\n";
+const char* kScanPatterns =
+    "Type: BootSector\nPattern: \\x55\\xAA\nPattern Offset: 510\nScan File Module: BootSector\n"
+    "Analyze File Module: BootSector\nMax Size: 512\n"
+    "Type: Subdirectory\nPattern: .\\040\\040\\040\\040\\040\\040\\040\\040\\040\\040\n"
+    "Scan File Module: Subdirectory\nAnalyze File Module: Subdirectory\nMax Size: 512\n"
+    "Type: riff\nPattern: RIFF\nAnalyze File Module: riff\n";
 
 struct Setup {
   Setup() {
-    registerFileSystemModules(registry, nullptr);
-    PatternTable table;
-    loadPatternsFromText(kPatterns, "fuzz", registry, table);
-    for (const Pattern& pattern : table) patterns[pattern.type()] = pattern;
+    char folder[] = "/tmp/mzk-fuzz-XXXXXX";
+    if (!mkdtemp(folder)) abort();
+    std::string path = std::string(folder) + "/FsScanner.cfg";
+    FILE* f = fopen(path.c_str(), "w");
+    if (!f) abort();
+    fputs(kFsPatterns, f);
+    fclose(f);
+    config.set("Program Path", folder);
+    fileCase.reset(new FileCase(config, allFileSystems()));
+    loadPatternsFromText(kScanPatterns, "fuzz", *fileCase->registry(), table);
+    unlink(path.c_str());
+    rmdir(folder);
   }
-  FileModuleRegistry registry;
-  PatternMap patterns;
+  ConfigRecord config;
+  std::unique_ptr<FileCase> fileCase;
+  PatternTable table;
 };
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static Setup setup;
-  MemoryReader medium(data, size);
-  FileModule* boot = setup.registry.findModule("BootSector");
-  FileModule* subdirectory = setup.registry.findModule("Subdirectory");
-  FileModule* riff = setup.registry.findModule("RiffLocal");
-  std::vector<std::unique_ptr<FsFat>> volumes;
-  ReaderReader window(&medium);
-  for (uint64_t at = 0; at + 512 <= size; at += 512) {
-    const uint8_t* sector = data + at;
-    FileModule::File file;
-    if (!window.setWindow(at, size - at)) break;
-    if (boot->scan(sector, 512)) {
-      boot->analyze(window, file);  // without a file case it only parses
-      FatParameters p;
-      if (volumes.size() < 4 && parseBootSector(sector, 512, p)) {
-        p.lba = at / 512;
-        std::unique_ptr<FsFat> fs(new FsFat(&medium, &setup.patterns, int32_t(volumes.size()), nullptr));
-        if (fs->init(p)) {
-          fs->scanRoot();
-          volumes.push_back(std::move(fs));
-        }
-      }
-    }
-    if (subdirectory->scan(sector, 512)) {
-      subdirectory->analyze(window, file);
-      uint64_t cluster = 0;
-      if (isDirectoryStart(sector, cluster))
-        for (auto& fs : volumes) fs->scanSubdirectory(at, cluster);
-    }
-    if (riff->scan(sector, 512)) riff->analyze(window, file);
-    for (auto& fs : volumes) {
-      Reader* r = fs->readerFor(at, 1 + (at % 5000));
-      uint8_t buf[64];
-      if (r) r->read(0, buf, sizeof buf);
-    }
+  FileCase& fileCase = *setup.fileCase;
+  fileCase.setReader(new MemoryReader(data, size));
+  Scanner scanner(fileCase.reader(), fileCase.registry());
+  scanner.init(setup.table, &fileCase);
+  uint64_t end = size - size % 512;
+  for (uint64_t at = 0; at < end; at += 512) scanner.check(at, data + at, 512);
+  scanner.finish(end);
+  uint8_t buffer[64];
+  for (const std::string& key : fileCase.order()) {
+    const FileModule::File* file = fileCase.findFile(key);
+    Reader* reader = fileCase.readerFor(*file);
+    if (!reader) continue;
+    if (reader->size() > file->size) __builtin_trap();
+    reader->read(0, buffer, reader->size() < sizeof buffer ? reader->size() : sizeof buffer);
+    fileCase.byteRunsFor(*file);
   }
   return 0;
 }
