@@ -1,0 +1,35 @@
+// Running tools and handling files in tests: one copy for every suite.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace mzktest {
+
+// Runs `command` with /bin/sh, output discarded; true on exit status 0.
+bool sh(const std::string& command);
+// Its standard output.
+std::string shOutput(const std::string& command);
+bool haveTool(const std::string& name);
+// A path quoted for the shell.
+std::string quote(const std::string& path);
+
+std::string readFile(const std::string& path);
+std::vector<uint8_t> readBytes(const std::string& path);
+void writeFile(const std::string& path, const std::string& bytes);
+
+// Little- and big-endian fields appended to or stored in a byte string.
+void putLe16(std::string& out, uint16_t v);
+void putLe32(std::string& out, uint32_t v);
+void putLe64(std::string& out, uint64_t v);
+void putBe16(std::string& out, uint16_t v);
+void putBe32(std::string& out, uint32_t v);
+void setLe16(std::string& out, size_t at, uint16_t v);
+void setLe32(std::string& out, size_t at, uint32_t v);
+void setBe32(std::string& out, size_t at, uint32_t v);
+
+// Deterministic bytes that no format module takes for a file start.
+std::string noise(size_t length, uint32_t seed);
+
+}  // namespace mzktest
