@@ -306,7 +306,7 @@ int RecoverCommand::run() {
                " unreadable bytes written as zeros (at file offset+length " + rangesText(recoverer.lastUnreadableRanges()) + ")");
     }
     if (!options_.reportPath.empty())
-      report.fileObject(baseName(recoverer.lastPath()), file.size, fileCase->byteRunsFor(file), recoverer.lastMd5(),
+      report.fileObject(baseName(recoverer.lastPath()), file.size, fileCase->byteRunsFor(file), recoverer.lastMd5(), recoverer.lastSha256(),
                         recoverer.lastUnreadableBytes());
   }
   progress.clear();

@@ -107,7 +107,7 @@ void DfxmlReport::begin(const std::string& program, const std::string& version, 
 }
 
 void DfxmlReport::fileObject(const std::string& filename, uint64_t size, const ByteRuns& runs,
-                             const std::string& md5, uint64_t unreadableBytes) {
+                             const std::string& md5, const std::string& sha256, uint64_t unreadableBytes) {
   put("  <fileobject>\n");
   put("    <filename>" + xmlEscape(filename) + "</filename>\n");
   put("    <filesize>" + std::to_string(size) + "</filesize>\n");
@@ -120,6 +120,7 @@ void DfxmlReport::fileObject(const std::string& filename, uint64_t size, const B
   }
   if (unreadableBytes) put("    <unreadable_bytes>" + std::to_string(unreadableBytes) + "</unreadable_bytes>\n");
   if (!md5.empty()) put("    <hashdigest type=\"md5\">" + xmlEscape(md5) + "</hashdigest>\n");
+  if (!sha256.empty()) put("    <hashdigest type=\"sha256\">" + xmlEscape(sha256) + "</hashdigest>\n");
   put("  </fileobject>\n");
   if (out_) fflush(out_);
 }

@@ -1,6 +1,6 @@
 // A DFXML report of a recovery: the program, the source image and one
 // fileobject per recovered file with its name, size, byte runs on the
-// image and MD5.  Written as the files are recovered, so a run that is
+// image, MD5 and SHA-256.  Written as the files are recovered, so a run that is
 // stopped still leaves a well-formed report once finish() is called.
 #pragma once
 
@@ -28,7 +28,7 @@ class DfxmlReport {
   void begin(const std::string& program, const std::string& version, const std::string& commandLine,
              const std::string& imagePath, uint64_t imageSize);
   void fileObject(const std::string& filename, uint64_t size, const ByteRuns& runs,
-                  const std::string& md5, uint64_t unreadableBytes);
+                  const std::string& md5, const std::string& sha256, uint64_t unreadableBytes);
   // Closes the root element; false when anything could not be written.
   bool finish(uint64_t filesRecovered, uint64_t unreadableBytes);
 

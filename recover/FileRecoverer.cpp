@@ -9,7 +9,7 @@
 
 #include "engine/FileCase.h"
 #include "recover/FileReader.h"
-#include "recover/Md5.h"
+#include "recover/FileDigests.h"
 #include "shell/Charset.h"
 #include "shell/DebugLog.h"
 #include "shell/Files.h"
@@ -23,7 +23,7 @@ namespace {
 // Writes the pieces of one file to its output descriptor, which it owns.
 class FileReaderRecover : public FileReader {
  public:
-  FileReaderRecover(int fd, Md5* md5) : fd_(fd), md5_(md5) {}
+  FileReaderRecover(int fd, FileDigests* digests) : fd_(fd), digests_(digests) {}
   ~FileReaderRecover() override {
     if (fd_ >= 0) ::close(fd_);
   }
@@ -41,7 +41,7 @@ class FileReaderRecover : public FileReader {
       left -= static_cast<uint64_t>(n);
       written += static_cast<uint64_t>(n);
     }
-    if (md5_) md5_->update(buffer, static_cast<size_t>(size));
+    if (digests_) digests_->update(buffer, static_cast<size_t>(size));
     setValue(1, 0, size);
     return true;
   }
@@ -59,7 +59,7 @@ class FileReaderRecover : public FileReader {
 
  private:
   int fd_;
-  Md5* md5_;
+  FileDigests* digests_;
 };
 
 }  // namespace
@@ -155,6 +155,7 @@ bool FileRecoverer::attempt(const FileModule::File& file, const std::string& sou
   lastUnreadable_ = 0;
   lastRanges_.clear();
   lastMd5_.clear();
+  lastSha256_.clear();
   if (progress_) {
     progress_->setText(0, 0, sourceText);
     progress_->setText(1, 0, candidates.front());
@@ -171,12 +172,12 @@ bool FileRecoverer::attempt(const FileModule::File& file, const std::string& sou
     return false;
   }
   lastPath_ = path;
-  Md5 md5;
+  FileDigests digests;
   bool ok;
   uint64_t writtenHere = 0;
   bool noReader = false;
   {
-    FileReaderRecover writer(fd, hashing_ ? &md5 : nullptr);
+    FileReaderRecover writer(fd, hashing_ ? &digests : nullptr);
     writer.setCallback(progress_);
     try {
       ok = writer.readFile(*fileCase_, file);
@@ -209,7 +210,7 @@ bool FileRecoverer::attempt(const FileModule::File& file, const std::string& sou
     totalUnreadable_ += lastUnreadable_;
     ++filesWithUnreadable_;
   }
-  if (hashing_) lastMd5_ = md5.hexDigest();
+  if (hashing_) digests.finish(lastMd5_, lastSha256_);
   return true;
 }
 

@@ -37,7 +37,7 @@ class FileRecoverer {
   // Files with a FAT name ("fn") are written under that name, made safe;
   // on a clash the offset goes before the extension.
   void setKeepNames(bool keep) { keepNames_ = keep; }
-  // Compute the MD5 of each file written (lastMd5()).
+  // Compute the MD5 and SHA-256 of each file written (lastMd5(), lastSha256()).
   void setHashing(bool hashing) { hashing_ = hashing; }
 
   // Throw InterruptedException on cancel, or on No to the failure question.
@@ -62,6 +62,7 @@ class FileRecoverer {
   uint64_t lastUnreadableBytes() const { return lastUnreadable_; }
   const std::vector<std::pair<uint64_t, uint64_t>>& lastUnreadableRanges() const { return lastRanges_; }
   const std::string& lastMd5() const { return lastMd5_; }
+  const std::string& lastSha256() const { return lastSha256_; }
 
   // Over the whole command.
   uint64_t totalUnreadableBytes() const { return totalUnreadable_; }
@@ -98,6 +99,7 @@ class FileRecoverer {
   uint64_t lastUnreadable_ = 0;
   std::vector<std::pair<uint64_t, uint64_t>> lastRanges_;
   std::string lastMd5_;
+  std::string lastSha256_;
   uint64_t totalUnreadable_ = 0;
   uint64_t filesWithUnreadable_ = 0;
   uint64_t written_ = 0;

@@ -6,7 +6,9 @@
 #include <glib.h>
 #include <gtest/gtest.h>
 
+#include "recover/FileDigests.h"
 #include "tests/recover/RecoverFixtures.h"
+#include "tests/support/Tools.h"
 
 TEST(XmlEscape, SpecialCharactersAreEscaped) {
   EXPECT_EQ(xmlEscape("Fotos & Videos <2024> \"a\" 'b'"),
@@ -38,8 +40,8 @@ TEST(DfxmlDocument, HoldsCreatorSourceAndOneObjectPerFile) {
     std::string error;
     ASSERT_TRUE(report.create(path, &error)) << error;
     report.begin("mzk-recover", "100218", "mzk-recover -o out card & co.img", "card & co.img", 1048576);
-    report.fileObject("512-300.jpeg", 300, {{0, 512, 300}}, "0123456789abcdef0123456789abcdef", 0);
-    report.fileObject("A&B.JPG", 5000, {{0, 8192, 4096}, {4096, 65536, 904}}, "", 512);
+    report.fileObject("512-300.jpeg", 300, {{0, 512, 300}}, "0123456789abcdef0123456789abcdef", "ab12", 0);
+    report.fileObject("A&B.JPG", 5000, {{0, 8192, 4096}, {4096, 65536, 904}}, "", "", 512);
     ASSERT_TRUE(report.finish(2, 512));
   }
   std::string xml = readText(path);
@@ -52,7 +54,9 @@ TEST(DfxmlDocument, HoldsCreatorSourceAndOneObjectPerFile) {
   EXPECT_NE(xml.find("<imagesize>1048576</imagesize>"), std::string::npos);
   EXPECT_NE(xml.find("<filename>512-300.jpeg</filename>\n    <filesize>300</filesize>"), std::string::npos);
   EXPECT_NE(xml.find("<byte_run file_offset=\"0\" img_offset=\"512\" len=\"300\"/>"), std::string::npos);
-  EXPECT_NE(xml.find("<hashdigest type=\"md5\">0123456789abcdef0123456789abcdef</hashdigest>"), std::string::npos);
+  EXPECT_NE(xml.find("<hashdigest type=\"md5\">0123456789abcdef0123456789abcdef</hashdigest>\n"
+                     "    <hashdigest type=\"sha256\">ab12</hashdigest>"),
+            std::string::npos);
   EXPECT_NE(xml.find("<filename>A&amp;B.JPG</filename>"), std::string::npos);
   EXPECT_NE(xml.find("<byte_run file_offset=\"4096\" img_offset=\"65536\" len=\"904\"/>"), std::string::npos);
   EXPECT_NE(xml.find("<unreadable_bytes>512</unreadable_bytes>"), std::string::npos);
@@ -89,4 +93,25 @@ TEST(ByteRunsOfScannerFiles, NoRunsForAnEmptyOrUnreadableFile) {
   FileModule::File onMissingVolume = foundFile(512, 10);
   onMissingVolume.attributes.setInt32("fs", 3);
   EXPECT_TRUE(c.fileCase().byteRunsFor(onMissingVolume).empty());
+}
+
+TEST(FileDigests, AgreeWithTheSystemToolsOverUnevenPieces) {
+  // Empty input, and a megabyte fed in pieces that straddle every block
+  // boundary of both algorithms.
+  for (size_t length : {size_t(0), size_t(1000003)}) {
+    auto data = patternBytes(length, 7);
+    FileDigests digests;
+    size_t steps[] = {1, 63, 64, 65, 127, 4096, 32768};
+    for (size_t at = 0, k = 0; at < data.size(); ++k) {
+      size_t n = std::min(steps[k % 7], data.size() - at);
+      digests.update(data.data() + at, n);
+      at += n;
+    }
+    std::string md5, sha256;
+    digests.finish(md5, sha256);
+    RecoverTempDir dir;
+    mzktest::writeFile(dir.file("data"), std::string(data.begin(), data.end()));
+    EXPECT_EQ(md5, mzktest::shOutput("md5sum " + mzktest::quote(dir.file("data"))).substr(0, 32));
+    EXPECT_EQ(sha256, mzktest::shOutput("sha256sum " + mzktest::quote(dir.file("data"))).substr(0, 64));
+  }
 }
