@@ -312,7 +312,10 @@ int RecoverCommand::run() {
   progress.clear();
   if (aborted) {
     stopped_ = true;
-    complain("recovery aborted; the file being written may be incomplete");
+    // The file being written when the second signal came is cut short: it
+    // goes, so that nothing incomplete looks recovered.
+    if (!recoverer.lastPath().empty()) unlink(recoverer.lastPath().c_str());
+    complain("recovery aborted; the file being written was removed");
   }
   if (!options_.reportPath.empty() && !report.finish(recovered, recoverer.totalUnreadableBytes())) {
     environmentProblem_ = true;

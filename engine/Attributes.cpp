@@ -9,6 +9,10 @@
 
 namespace {
 
+// Log tags of this file.
+const LogTag kLogKeyCut{"Attributes", 51};
+const LogTag kLogValueCut{"Attributes", 55};
+
 const size_t kMaxField = 255;
 
 std::string cutText(const std::string& text, size_t limit) {
@@ -56,12 +60,12 @@ void Attributes::remove(const std::string& key) {
 void Attributes::set(const std::string& rawKey, const std::string& rawValue) {
   std::string key = rawKey;
   if (key.size() > kMaxField) {
-    dlog() << "Attributes(51): " << key.size() << "\n";
+    dlog() << kLogKeyCut << ": " << key.size() << "\n";
     key = cutText(key, kMaxField);
   }
   std::string value = rawValue;
   if (value.size() > kMaxField) {
-    dlog() << "Attributes(55): " << value.size() << "\n";
+    dlog() << kLogValueCut << ": " << value.size() << "\n";
     value = key == "fn" ? cutFileName(value, kMaxField) : cutText(value, kMaxField);
   }
   remove(key);

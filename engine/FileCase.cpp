@@ -10,6 +10,14 @@
 #include "shell/Config.h"
 #include "shell/DebugLog.h"
 
+namespace {
+// Log tags of this file.
+const LogTag kLogWindowRefused{"FileCase", 81};
+const LogTag kLogNoSuchVolume{"FileCase", 87};
+const LogTag kLogVolumeNoReader{"FileCase", 92};
+const LogTag kLogNoVolume{"FileCase", 113};
+}  // namespace
+
 FileCase::FileCase(const ConfigRecord& config, const FileSystemFamilies& families) {
   for (const FileSystemFamily& family : families) family(registry_, this);
   PatternTable table;
@@ -67,7 +75,7 @@ Reader* FileCase::readerFor(const FileModule::File& file) {
   if (fs == -1) {
     if (!window_) throw std::runtime_error("FileCase(79)");
     if (!window_->setWindow(file.offset, file.size)) {
-      dlog() << "FileCase(81): " << file.offset << " " << file.size << "\n";
+      dlog() << kLogWindowRefused << ": " << file.offset << " " << file.size << "\n";
       return nullptr;
     }
     return window_;
@@ -75,12 +83,12 @@ Reader* FileCase::readerFor(const FileModule::File& file) {
   if (fs >= 0 && static_cast<size_t>(fs) < volumes_.size()) {
     Reader* reader = volumes_[fs]->readerFor(file.offset, file.size);
     if (!reader) {
-      dlog() << "FileCase(92): " << fs << " " << file.offset << " " << file.size << "\n";
+      dlog() << kLogVolumeNoReader << ": " << fs << " " << file.offset << " " << file.size << "\n";
       return nullptr;
     }
     return reader;
   }
-  dlog() << "FileCase(87): " << fs << " " << volumes_.size() << "\n";
+  dlog() << kLogNoSuchVolume << ": " << fs << " " << volumes_.size() << "\n";
   return nullptr;
 }
 
@@ -108,7 +116,7 @@ bool FileCase::addVolume(const VolumeOpener& open) {
     volume = open(context);
   }
   if (!volume) {
-    dlog() << "FileCase(113)\n";
+    dlog() << kLogNoVolume << "\n";
     return false;
   }
   volumes_.push_back(volume);

@@ -11,6 +11,11 @@
 
 namespace {
 
+// Log tags of this file.
+const LogTag kLogUnreadable{"PatternsFile", 16};
+const LogTag kLogUnknownScanModule{"PatternsFile", 37};
+const LogTag kLogUnknownAnalyzeModule{"PatternsFile", 46};
+
 void appendRecords(const ConfigRecordList& records, const FileModuleRegistry& registry,
                    PatternTable& table) {
   for (const ConfigRecord& record : records) {
@@ -31,7 +36,7 @@ void appendRecords(const ConfigRecordList& records, const FileModuleRegistry& re
     if (!scanName.empty()) {
       FileModule* module = registry.findModule(scanName);
       if (!module) {
-        dlog() << "PatternsFile(37): " << scanName << "\n";
+        dlog() << kLogUnknownScanModule << ": " << scanName << "\n";
         throw std::runtime_error("PatternsFile(38)");
       }
       pattern.setScanModule(module);
@@ -41,7 +46,7 @@ void appendRecords(const ConfigRecordList& records, const FileModuleRegistry& re
     if (!analyzeName.empty()) {
       FileModule* module = registry.findModule(analyzeName);
       if (!module) {
-        dlog() << "PatternsFile(46): " << analyzeName << "\n";
+        dlog() << kLogUnknownAnalyzeModule << ": " << analyzeName << "\n";
         throw std::runtime_error("PatternsFile(47)");
       }
       pattern.setAnalyzeModule(module);
@@ -58,7 +63,7 @@ void appendRecords(const ConfigRecordList& records, const FileModuleRegistry& re
 void loadPatterns(const std::string& path, const FileModuleRegistry& registry, PatternTable& table) {
   ConfigRecordList records;
   if (!readConfigList(records, path, "Type", '#')) {
-    dlog() << "PatternsFile(16): " << path << "\n";
+    dlog() << kLogUnreadable << ": " << path << "\n";
     throw std::runtime_error("PatternsFile(17)");
   }
   appendRecords(records, registry, table);
@@ -68,7 +73,7 @@ void loadPatternsFromText(const std::string& text, const std::string& name,
                           const FileModuleRegistry& registry, PatternTable& table) {
   ConfigRecordList records;
   if (!parseConfigList(records, "Type", text.data(), text.size(), '#')) {
-    dlog() << "PatternsFile(16): " << name << "\n";
+    dlog() << kLogUnreadable << ": " << name << "\n";
     throw std::runtime_error("PatternsFile(17)");
   }
   appendRecords(records, registry, table);

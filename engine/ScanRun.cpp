@@ -14,6 +14,10 @@
 
 namespace {
 
+// Log tags of this file.
+const LogTag kLogUnreadableTotal{"ScanRun", 76};
+const LogTag kLogBufferUnreadable{"Browser", 703};
+
 const uint64_t kSector = Scanner::kSectorLength;
 // A buffer size from the configuration is capped so a typo cannot ask for
 // gigabytes of memory.
@@ -63,7 +67,7 @@ ScanReport runScan(FileCase& fileCase, const ConfigRecord& config, InterfaceCall
         for (uint64_t step = 0; step < n; step += kSector, position += kSector)
           scanner.check(position, buffer.data() + step, kSector);
       } else {
-        dlog() << "Browser(703): " << position << " " << n << "\n";
+        dlog() << kLogBufferUnreadable << ": " << position << " " << n << "\n";
         // Every sector that can still be read is tested; only the ones that
         // cannot are skipped and counted.
         uint64_t end = position + n;
@@ -85,6 +89,6 @@ ScanReport runScan(FileCase& fileCase, const ConfigRecord& config, InterfaceCall
   report.position = position;
   report.complete = position == report.total;
   if (report.unreadableBytes)
-    dlog() << "ScanRun(76): " << report.unreadableBytes << " " << report.unreadable.size() << "\n";
+    dlog() << kLogUnreadableTotal << ": " << report.unreadableBytes << " " << report.unreadable.size() << "\n";
   return report;
 }

@@ -8,6 +8,11 @@
 #include "engine/PatternsFile.h"
 #include "shell/DebugLog.h"
 
+namespace {
+// Log tags of this file.
+const LogTag kLogWindowRefused{"Scanner", 54};
+}  // namespace
+
 // For each distinct signature offset, a 256-entry table of bit sets: the
 // patterns whose first signature byte is that byte value.  The patterns
 // without bytes are in every sector's set.  A sector's candidates are the
@@ -96,7 +101,7 @@ void Scanner::check(uint64_t position, const uint8_t* sector, uint32_t length) {
         return;
       }
       if (!window_.setWindow(position, p.maxSize())) {
-        dlog() << "Scanner(54): " << position << " " << p.maxSize() << "\n";
+        dlog() << kLogWindowRefused << ": " << position << " " << p.maxSize() << "\n";
         continue;
       }
       FileModule::File file;

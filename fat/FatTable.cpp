@@ -8,21 +8,35 @@
 #include "shell/DebugLog.h"
 #include "shell/Endian.h"
 
+namespace {
+// Log tags of this file.
+const LogTag kLogFatType{"FATReader", 25};
+const LogTag kLogFatOrder{"FATReader", 29};
+const LogTag kLogCopyMap{"FATReader", 34};
+const LogTag kLogEntryFailed{"FATReader", 39};
+const LogTag kLogFat32Read{"FATReader", 51};
+const LogTag kLogFat16Read{"FATReader", 64};
+const LogTag kLogFat12Read{"FATReader", 77};
+const LogTag kLogClusterRange{"FATReader", 94};
+const LogTag kLogPastTable{"FATReader", 105};
+const LogTag kLogRunUnreadable{"FATReader", 127};
+}  // namespace
+
 FatTable::FatTable(Reader* medium) : medium_(medium) { memset(buffer_, 0, sizeof buffer_); }
 
 bool FatTable::init(const FatParameters& params, std::shared_ptr<Bitmap> copyMap) {
   int type = fatTypeOf(params.dataClusters);
   if (type == kFatInvalid) {
-    dlog() << "FATReader(25): " << type << "\n";
+    dlog() << kLogFatType << ": " << type << "\n";
     return false;
   }
   if (params.fatLba[1] <= params.fatLba[0]) {
-    dlog() << "FATReader(29): " << params.fatLba[0] << " " << params.fatLba[1] << "\n";
+    dlog() << kLogFatOrder << ": " << params.fatLba[0] << " " << params.fatLba[1] << "\n";
     return false;
   }
   uint64_t sectors = tableSectors(params);
   if (!copyMap || copyMap->size() != sectors) {
-    dlog() << "FATReader(34): copy map " << (copyMap ? copyMap->size() : 0) << " " << sectors << "\n";
+    dlog() << kLogCopyMap << ": copy map " << (copyMap ? copyMap->size() : 0) << " " << sectors << "\n";
     return false;
   }
   params_ = params;
@@ -52,27 +66,27 @@ uint64_t FatTable::tableSectors(const FatParameters& params) {
 
 bool FatTable::getEntry(uint64_t cluster, FatEntryKind& kind, uint64_t& value) {
   if (fatType_ == kFatInvalid || cluster < 2 || cluster > uint64_t(params_.dataClusters) + 1) {
-    dlog() << "FATReader(94): " << cluster << "\n";
-    dlog() << "FATReader(39): " << cluster << "\n";
+    dlog() << kLogClusterRange << ": " << cluster << "\n";
+    dlog() << kLogEntryFailed << ": " << cluster << "\n";
     return false;
   }
   uint64_t perGroup = 0, byteInGroup = 0, entryBytes = 2;
-  int failLine = 0;
+  const LogTag* failed = &kLogFat12Read;
   switch (fatType_) {
     case kFat32:
-      perGroup = 384, byteInGroup = (cluster % 384) * 4, entryBytes = 4, failLine = 51;
+      perGroup = 384, byteInGroup = (cluster % 384) * 4, entryBytes = 4, failed = &kLogFat32Read;
       break;
     case kFat16:
-      perGroup = 768, byteInGroup = (cluster % 768) * 2, failLine = 64;
+      perGroup = 768, byteInGroup = (cluster % 768) * 2, failed = &kLogFat16Read;
       break;
     default:
-      perGroup = 1024, byteInGroup = (cluster % 1024) * 3 / 2, failLine = 77;
+      perGroup = 1024, byteInGroup = (cluster % 1024) * 3 / 2, failed = &kLogFat12Read;
       break;
   }
   uint64_t first = (cluster / perGroup) * kGroupSectors;
   uint64_t needed = (byteInGroup + entryBytes - 1) / kSectorBytes + 1;
   if (!readFatSectors(first, needed)) {
-    dlog() << "FATReader(" << failLine << "): " << first << " " << needed << "\n";
+    dlog() << *failed << ": " << first << " " << needed << "\n";
     return false;
   }
   const uint8_t* p = buffer_ + byteInGroup;
@@ -91,7 +105,7 @@ bool FatTable::getEntry(uint64_t cluster, FatEntryKind& kind, uint64_t& value) {
 
 bool FatTable::readFatSectors(uint64_t first, uint64_t needed) {
   if (!Reader::fits(first, needed, tableSectors_)) {
-    dlog() << "FATReader(105): " << first << " " << needed << " " << tableSectors_ << "\n";
+    dlog() << kLogPastTable << ": " << first << " " << needed << " " << tableSectors_ << "\n";
     return false;
   }
   uint64_t count = std::min<uint64_t>(kGroupSectors, tableSectors_ - first);
@@ -108,7 +122,7 @@ bool FatTable::readFatSectors(uint64_t first, uint64_t needed) {
     uint64_t length = run * kSectorBytes;
     if (sector > UINT64_MAX / kSectorBytes ||
         !medium_->read(offset, buffer_ + done * kSectorBytes, length)) {
-      dlog() << "FATReader(127): " << offset << " " << length << "\n";
+      dlog() << kLogRunUnreadable << ": " << offset << " " << length << "\n";
       return false;
     }
     done += run;

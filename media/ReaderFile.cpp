@@ -15,6 +15,12 @@
 
 namespace {
 
+// Log tags of this file.
+const LogTag kLogOpenFailed{"ReaderFile", 34};
+const LogTag kLogSizeFailed{"ReaderFile", 39};
+const LogTag kLogOffsetTooLarge{"ReaderFile", 52};
+const LogTag kLogReadFailed{"ReaderFile", 56};
+
 const uint64_t kMaxOffset = static_cast<uint64_t>(INT64_MAX);
 // One pread asks for at most this much, so a huge request never needs a
 // single call that the kernel would cut anyway.
@@ -30,18 +36,18 @@ bool ReaderFile::open(const char* path) {
   std::string name = path ? path : "";
   int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
-    dlog() << "ReaderFile(34): " << name << " " << lastErrorText() << "\n";
+    dlog() << kLogOpenFailed << ": " << name << " " << lastErrorText() << "\n";
     return false;
   }
   struct stat st;
   if (fstat(fd, &st) != 0) {
-    dlog() << "ReaderFile(39): " << name << " " << lastErrorText() << "\n";
+    dlog() << kLogSizeFailed << ": " << name << " " << lastErrorText() << "\n";
     ::close(fd);
     return false;
   }
   if (S_ISDIR(st.st_mode)) {
     errno = EISDIR;
-    dlog() << "ReaderFile(34): " << name << " " << lastErrorText() << "\n";
+    dlog() << kLogOpenFailed << ": " << name << " " << lastErrorText() << "\n";
     ::close(fd);
     return false;
   }
@@ -52,7 +58,7 @@ bool ReaderFile::open(const char* path) {
     // A block device reports its size only through its end position.
     off_t end = lseek(fd, 0, SEEK_END);
     if (end < 0) {
-      dlog() << "ReaderFile(39): " << name << " " << lastErrorText() << "\n";
+      dlog() << kLogSizeFailed << ": " << name << " " << lastErrorText() << "\n";
       ::close(fd);
       return false;
     }
@@ -69,11 +75,11 @@ bool ReaderFile::open(const char* path) {
 
 bool ReaderFile::read(uint64_t offset, void* buffer, uint64_t size) {
   if (!Reader::fits(offset, size, kMaxOffset)) {
-    dlog() << "ReaderFile(52): " << offset << "\n";
+    dlog() << kLogOffsetTooLarge << ": " << offset << "\n";
     return false;
   }
   if (fd_ < 0 || !Reader::fits(offset, size, this->size())) {
-    dlog() << "ReaderFile(56): " << offset << " " << size << "\n";
+    dlog() << kLogReadFailed << ": " << offset << " " << size << "\n";
     return false;
   }
   uint8_t* out = static_cast<uint8_t*>(buffer);
@@ -84,11 +90,11 @@ bool ReaderFile::read(uint64_t offset, void* buffer, uint64_t size) {
     ssize_t got = pread(fd_, out + done, static_cast<size_t>(want), static_cast<off_t>(offset + done));
     if (got < 0) {
       if (errno == EINTR) continue;
-      dlog() << "ReaderFile(56): " << offset << " " << size << " " << lastErrorText() << "\n";
+      dlog() << kLogReadFailed << ": " << offset << " " << size << " " << lastErrorText() << "\n";
       return false;
     }
     if (got == 0) {
-      dlog() << "ReaderFile(56): " << offset << " " << size << "\n";
+      dlog() << kLogReadFailed << ": " << offset << " " << size << "\n";
       return false;
     }
     done += static_cast<uint64_t>(got);

@@ -4,12 +4,19 @@
 
 #include "shell/DebugLog.h"
 
+namespace {
+// Log tags of this file.
+const LogTag kLogWindowPastEnd{"ReaderReader", 19};
+const LogTag kLogReadPastWindow{"ReaderReader", 30};
+const LogTag kLogPositionWraps{"ReaderReader", 34};
+}  // namespace
+
 ReaderReader::ReaderReader(Reader* inner) : inner_(inner) { setSize(inner ? inner->size() : 0); }
 
 bool ReaderReader::setWindow(uint64_t offset, uint64_t size) {
   uint64_t innerSize = inner_ ? inner_->size() : 0;
   if (offset >= innerSize) {
-    dlog() << "ReaderReader(19): " << offset << " " << innerSize << "\n";
+    dlog() << kLogWindowPastEnd << ": " << offset << " " << innerSize << "\n";
     return false;
   }
   base_ = offset;
@@ -20,11 +27,11 @@ bool ReaderReader::setWindow(uint64_t offset, uint64_t size) {
 
 bool ReaderReader::read(uint64_t offset, void* buffer, uint64_t size) {
   if (!Reader::fits(offset, size, this->size())) {
-    dlog() << "ReaderReader(30): " << offset << " " << size << " " << this->size() << "\n";
+    dlog() << kLogReadPastWindow << ": " << offset << " " << size << " " << this->size() << "\n";
     return false;
   }
   if (!inner_ || !inner_->read(base_ + offset, buffer, size)) {
-    dlog() << "ReaderReader(34): " << offset << " " << base_ << " " << size << "\n";
+    dlog() << kLogPositionWraps << ": " << offset << " " << base_ << " " << size << "\n";
     return false;
   }
   return true;

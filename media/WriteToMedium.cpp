@@ -13,10 +13,15 @@
 #include "shell/Intl.h"
 #include "shell/Questions.h"
 
+namespace {
+// Log tags of this file.
+const LogTag kLogPastEnd{"WriteToMedium", 20};
+}  // namespace
+
 bool writeToMedium(Writer& source, InterfaceCallback* progress, Questions& questions,
                    const char* title, MediumWriter& target, uint64_t offset, uint64_t size) {
   if (!Reader::fits(offset, size, target.size())) {
-    dlog() << "WriteToMedium(20): " << offset << " " << size << " " << target.size() << "\n";
+    dlog() << kLogPastEnd << ": " << offset << " " << size << " " << target.size() << "\n";
     return false;
   }
   // Zeroed once: a plain Writer leaves it as it is, so the pass erases.

@@ -10,6 +10,13 @@
 #include "media/Reader.h"
 #include "shell/DebugLog.h"
 
+namespace {
+// Log tags of this file.
+const LogTag kLogNoReader{"FileReader", 11};
+const LogTag kLogUnreadable{"FileReader", 24};
+const LogTag kLogRefused{"FileReader", 29};
+}  // namespace
+
 bool FileReader::readFile(FileCase& fileCase, const FileModule::File& file) {
   unreadableBytes_ = 0;
   unreadable_.clear();
@@ -19,7 +26,7 @@ bool FileReader::readFile(FileCase& fileCase, const FileModule::File& file) {
   if (file.size == 0) return true;
   Reader* reader = fileCase.readerFor(file);
   if (!reader) {
-    dlog() << "FileReader(11): " << file.offset << " " << file.size << "\n";
+    dlog() << kLogNoReader << ": " << file.offset << " " << file.size << "\n";
     noReader_ = true;
     return false;
   }
@@ -38,7 +45,7 @@ bool FileReader::readFrom(Reader& reader, uint64_t size) {
     readPiece(reader, position, buffer.data(), piece);
     check();
     if (!consume(buffer.data(), piece)) {
-      dlog() << "FileReader(29): " << position << " " << piece << "\n";
+      dlog() << kLogRefused << ": " << position << " " << piece << "\n";
       return false;
     }
     position += piece;
@@ -60,12 +67,12 @@ void FileReader::readPiece(Reader& reader, uint64_t position, uint8_t* buffer, u
       if (runLength == 0) runStart = position + done;
       runLength += part;
     } else if (runLength) {
-      dlog() << "FileReader(24): " << runStart << " " << runLength << "\n";
+      dlog() << kLogUnreadable << ": " << runStart << " " << runLength << "\n";
       runLength = 0;
     }
     done += part;
   }
-  if (runLength) dlog() << "FileReader(24): " << runStart << " " << runLength << "\n";
+  if (runLength) dlog() << kLogUnreadable << ": " << runStart << " " << runLength << "\n";
 }
 
 void FileReader::markUnreadable(uint64_t position, uint64_t length) {

@@ -20,6 +20,13 @@
 
 namespace {
 
+// Log tags of this file.
+const LogTag kLogOnMedium{"FileRecoverer", 70};
+const LogTag kLogCannotCreate{"FileRecoverer", 78};
+const LogTag kLogWriteFailed{"FileRecoverer", 98};
+const LogTag kLogCloseFailed{"FileRecoverer", 104};
+const LogTag kLogFailed{"FileRecoverer", 111};
+
 // Writes the pieces of one file to its output descriptor, which it owns.
 class FileReaderRecover : public FileReader {
  public:
@@ -34,7 +41,7 @@ class FileReaderRecover : public FileReader {
       ssize_t n = ::write(fd_, p, static_cast<size_t>(left));
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) {
-        dlog() << "FileRecoverer(98): " << size << " " << lastErrorText() << "\n";
+        dlog() << kLogWriteFailed << ": " << size << " " << lastErrorText() << "\n";
         return false;
       }
       p += n;
@@ -50,7 +57,7 @@ class FileReaderRecover : public FileReader {
     int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0) {
-      dlog() << "FileRecoverer(104): " << lastErrorText() << "\n";
+      dlog() << kLogCloseFailed << ": " << lastErrorText() << "\n";
       return false;
     }
     return true;
@@ -124,7 +131,7 @@ bool FileRecoverer::folderOnMedium(const std::string& path) {
   std::string why;
   checkedOnMedium_ = destinationOnMedium(folder, medium_, &why);
   checkedFolder_ = folder;
-  if (checkedOnMedium_) dlog() << "FileRecoverer(70): " << why << "\n";
+  if (checkedOnMedium_) dlog() << kLogOnMedium << ": " << why << "\n";
   return checkedOnMedium_;
 }
 
@@ -140,11 +147,11 @@ int FileRecoverer::openExclusive(const std::vector<std::string>& candidates, std
       return fd;
     }
     if (errno != EEXIST) {
-      dlog() << "FileRecoverer(78): " << path << " " << lastErrorText() << "\n";
+      dlog() << kLogCannotCreate << ": " << path << " " << lastErrorText() << "\n";
       return -1;
     }
   }
-  dlog() << "FileRecoverer(78): " << candidates.back() << " no free name\n";
+  dlog() << kLogCannotCreate << ": " << candidates.back() << " no free name\n";
   return -1;
 }
 
@@ -196,7 +203,7 @@ bool FileRecoverer::attempt(const FileModule::File& file, const std::string& sou
   }
   written_ += writtenHere;
   if (!ok) {
-    dlog() << "FileRecoverer(111): " << path << "\n";
+    dlog() << kLogFailed << ": " << path << "\n";
     if (lastFailure_ == NoFailure) lastFailure_ = noReader ? NoReader : CannotWrite;
     if (lastFailure_ == NoReader) {
       // Nothing of the file could be read: leave no empty decoy behind.  The
