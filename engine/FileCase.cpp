@@ -16,6 +16,7 @@ const LogTag kLogWindowRefused{"FileCase", 81};
 const LogTag kLogNoSuchVolume{"FileCase", 87};
 const LogTag kLogVolumeNoReader{"FileCase", 92};
 const LogTag kLogNoVolume{"FileCase", 113};
+const LogTag kLogTooManyVolumes{"FileCase", 120};
 }  // namespace
 
 FileCase::FileCase(const ConfigRecord& config, const FileSystemFamilies& families) {
@@ -35,6 +36,8 @@ FileCase::~FileCase() {
 void FileCase::setReader(Reader* reader) {
   if (!reader) throw std::runtime_error("FileCase(60)");
   volumes_.clear();
+  yielded_.clear();
+  nextEviction_ = 0;
   files_.clear();
   order_.clear();
   delete window_;
@@ -62,6 +65,8 @@ void FileCase::found(const FileModule::File& file) {
   auto inserted = files_.emplace(key, file);
   if (!inserted.second) return;  // the first report of a key wins
   order_.push_back(key);
+  int32_t fs = file.attributes.getInt32("fs", -1);
+  if (fs >= 0 && static_cast<size_t>(fs) < yielded_.size()) ++yielded_[fs];
   if (callback_) callback_->added(key, inserted.first->second);
 }
 
@@ -106,12 +111,27 @@ ByteRuns FileCase::byteRunsFor(const FileModule::File& file) {
 }
 
 bool FileCase::addVolume(const VolumeOpener& open) {
+  // Memory stays bounded whatever the medium holds: past kMaxVolumes, a new
+  // volume takes the place of the oldest one that has given no file (its
+  // index is referenced by nothing), or is not opened.
+  size_t slot = volumes_.size();
+  if (slot >= kMaxVolumes) {
+    slot = kMaxVolumes;
+    for (size_t n = 0; n < volumes_.size() && slot == kMaxVolumes; ++n) {
+      size_t i = (nextEviction_ + n) % volumes_.size();
+      if (yielded_[i] == 0) slot = i;
+    }
+    if (slot == kMaxVolumes) {
+      dlog() << kLogTooManyVolumes << ": " << volumes_.size() << "\n";
+      return false;
+    }
+  }
   std::shared_ptr<Volume> volume;
   if (reader_) {
     VolumeContext context;
     context.medium = reader_;
     context.patterns = &fsPatterns_;
-    context.index = static_cast<int32_t>(volumes_.size());
+    context.index = static_cast<int32_t>(slot);
     context.found = this;
     volume = open(context);
   }
@@ -119,7 +139,14 @@ bool FileCase::addVolume(const VolumeOpener& open) {
     dlog() << kLogNoVolume << "\n";
     return false;
   }
-  volumes_.push_back(volume);
+  if (slot == volumes_.size()) {
+    volumes_.push_back(volume);
+    yielded_.push_back(0);
+  } else {
+    volumes_[slot] = volume;
+    yielded_[slot] = 0;
+    nextEviction_ = (slot + 1) % volumes_.size();
+  }
   volume->scanRoot();
   return true;
 }

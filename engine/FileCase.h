@@ -59,7 +59,10 @@ class FileCase : public Scanner::Callback, public VolumeHost {
   // empty when it cannot be read or is empty.  Re-aims like readerFor.
   ByteRuns byteRunsFor(const FileModule::File& file);
 
-  // VolumeHost: the file-system families' modules open volumes here.
+  // VolumeHost: the file-system families' modules open volumes here.  At
+  // most kMaxVolumes are kept; beyond that a volume that has given no file
+  // makes room for the new one.
+  static constexpr size_t kMaxVolumes = 64;
   bool addVolume(const VolumeOpener& open) override;
   bool hasVolumeAt(uint64_t start) const override;
   bool directoryMet(uint64_t offset, uint64_t cluster) override;
@@ -73,6 +76,8 @@ class FileCase : public Scanner::Callback, public VolumeHost {
   FileModuleRegistry registry_;
   PatternMap fsPatterns_;
   std::vector<std::shared_ptr<Volume>> volumes_;
+  std::vector<uint64_t> yielded_;  // files found per volume
+  size_t nextEviction_ = 0;
   std::map<std::string, FileModule::File> files_;
   std::vector<std::string> order_;
   Callback* callback_ = nullptr;

@@ -11,6 +11,7 @@
 namespace {
 // Log tags of this file.
 const LogTag kLogWindowRefused{"Scanner", 54};
+const LogTag kLogSuffix{"Scanner", 60};
 }  // namespace
 
 // For each distinct signature offset, a 256-entry table of bit sets: the
@@ -47,6 +48,7 @@ void Scanner::init(const PatternTable& patterns, Callback* callback) {
   pending_.clear();
   assignSilencing(patterns_);
   silentUntil_.assign(patterns_.size(), 0);
+  reaches_.clear();
   indexPatterns();
 }
 
@@ -109,6 +111,10 @@ void Scanner::check(uint64_t position, const uint8_t* sector, uint32_t length) {
 
       // Saturating: a size from a module never wraps the end past zero.
       uint64_t end = file.size > UINT64_MAX - position ? UINT64_MAX : position + file.size;
+      if (isSuffix(p.analyzeModule(), position, end)) {
+        dlog() << kLogSuffix << ": " << position << " " << file.size << "\n";
+        continue;
+      }
       if (p.silencesItself()) silentUntil_[i] = end;
       flushPending(position);
       if (callback_) {
@@ -118,6 +124,15 @@ void Scanner::check(uint64_t position, const uint8_t* sector, uint32_t length) {
       return;
     }
   }
+}
+
+bool Scanner::isSuffix(const FileModule* module, uint64_t start, uint64_t end) {
+  // The module's furthest-reaching file so far.  Sectors are tested in
+  // medium order, so a file that contains this one has been found before it.
+  Reach& reach = reaches_[module];
+  if (reach.end != 0 && start > reach.start && start < reach.end && end >= reach.end) return true;
+  if (end > reach.end) reach = {start, end};
+  return false;
 }
 
 void Scanner::finish(uint64_t position) { flushPending(position); }

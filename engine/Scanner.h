@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,6 +38,12 @@ class Scanner {
 
  private:
   void flushPending(uint64_t position);
+  // A file that starts inside the furthest-reaching file its module found
+  // so far and ends at or past that file's end is a suffix of it (a size
+  // field read from the middle of a file), not a new file.  Without this
+  // rule a container header in every sector, each claiming the rest of the
+  // medium, would make recovery write the medium many times over.
+  bool isSuffix(const FileModule* module, uint64_t start, uint64_t end);
   void indexPatterns();
 
   ReaderReader window_;
@@ -48,6 +55,11 @@ class Scanner {
   // Per pattern: the medium position below which it stays silent (the end
   // of the last file it found, for patterns that silence themselves).
   std::vector<uint64_t> silentUntil_;
+  struct Reach {
+    uint64_t start = 0;
+    uint64_t end = 0;
+  };
+  std::map<const FileModule*, Reach> reaches_;
   // Patterns that may match a sector, by the sector's byte at each
   // pattern's offset: per-sector work is a table lookup.
   struct Dispatch;

@@ -5,6 +5,7 @@
 
 #include "fat/LongName.h"
 #include "media/ByteCursor.h"
+#include "media/Sector.h"
 #include "media/Reader.h"
 #include "shell/DebugLog.h"
 #include "shell/Endian.h"
@@ -49,7 +50,11 @@ class DirectoryWalk {
     for (uint64_t position = start_; position < cursor_.size(); position += kBytes) {
       memset(e, 0, sizeof e);
       if (!cursor_.read(position, e, kBytes)) {
-        if (!reject(EntryFault::kUnreadable, e)) return false;
+        // Damage is no sign that this is not a directory: one unreadable
+        // sector costs its own entries, logged once, and not the error
+        // budget, so the entries in the sectors after it still count.
+        dlog() << LogTag{"FATDirectoryClass", logLineOf(EntryFault::kUnreadable)} << ": " << position << "\n";
+        position = (position / kSectorBytes + 1) * kSectorBytes - kBytes;
         continue;
       }
       if (e[kNameAt] == kEndMark || e[kNameAt] == '.') return true;
@@ -74,11 +79,7 @@ class DirectoryWalk {
       entry.firstCluster = firstCluster(e);
       entry.size = le32(e + kSizeAt);
       entry.isDirectory = (attributes & kAttrDirectory) != 0;
-      bool budgetLeft = true;
-      if (!longName(position, e, entry.deleted, entry.name, budgetLeft)) {
-        if (!budgetLeft) return false;
-        entry.name = shortNameText(e, entry.deleted);
-      }
+      if (!longName(position, e, entry.deleted, entry.name)) entry.name = shortNameText(e, entry.deleted);
       out_.push_back(entry);
     }
     return true;
@@ -93,7 +94,7 @@ class DirectoryWalk {
   }
 
   // The long name in front of the short entry at `position`, if one survives.
-  bool longName(uint64_t position, const uint8_t* shortEntry, bool deleted, std::string& name, bool& budgetLeft) {
+  bool longName(uint64_t position, const uint8_t* shortEntry, bool deleted, std::string& name) {
     LongNameAssembler assembler(shortEntry, deleted);
     LongNameStep step = LongNameStep::kMore;
     uint8_t e[kBytes];
@@ -102,11 +103,9 @@ class DirectoryWalk {
       p -= kBytes;
       memset(e, 0, sizeof e);
       if (!cursor_.read(p, e, kBytes)) {
-        if (!reject(EntryFault::kLongNameUnreadable, e)) {
-          budgetLeft = false;
-          return false;
-        }
-        continue;
+        // The name's entries in front cannot be read: the short name stands.
+        dlog() << LogTag{"FATDirectoryClass", logLineOf(EntryFault::kLongNameUnreadable)} << ": " << p << "\n";
+        return false;
       }
       step = assembler.feed(e);
       if (step != LongNameStep::kMore) break;

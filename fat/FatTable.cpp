@@ -20,6 +20,7 @@ const LogTag kLogFat12Read{"FATReader", 77};
 const LogTag kLogClusterRange{"FATReader", 94};
 const LogTag kLogPastTable{"FATReader", 105};
 const LogTag kLogRunUnreadable{"FATReader", 127};
+const LogTag kLogOtherCopy{"FATReader", 133};
 }  // namespace
 
 FatTable::FatTable(Reader* medium) : medium_(medium) { memset(buffer_, 0, sizeof buffer_); }
@@ -103,6 +104,30 @@ bool FatTable::getEntry(uint64_t cluster, FatEntryKind& kind, uint64_t& value) {
   return true;
 }
 
+bool FatTable::readSector(uint64_t fatSector, uint64_t count, bool second, uint8_t* out) {
+  uint64_t sector = params_.lba + params_.fatLba[second ? 1 : 0] + fatSector;
+  if (sector > UINT64_MAX / kSectorBytes - count) return false;
+  return medium_->read(sector * kSectorBytes, out, count * kSectorBytes);
+}
+
+bool FatTable::readRun(uint64_t fatSector, uint64_t count, bool second, uint8_t* out) {
+  if (readSector(fatSector, count, second, out)) return true;
+  uint64_t offset = (params_.lba + params_.fatLba[second ? 1 : 0] + fatSector) * kSectorBytes;
+  dlog() << kLogRunUnreadable << ": " << offset << " " << count * kSectorBytes << "\n";
+  // One bad sector costs one sector: the run is read sector by sector, and
+  // a sector that cannot be read in this copy is read in the other one.
+  for (uint64_t i = 0; i < count; ++i) {
+    uint8_t* at = out + i * kSectorBytes;
+    if (readSector(fatSector + i, 1, second, at)) continue;
+    if (readSector(fatSector + i, 1, !second, at)) {
+      dlog() << kLogOtherCopy << ": " << fatSector + i << "\n";
+      continue;
+    }
+    return false;
+  }
+  return true;
+}
+
 bool FatTable::readFatSectors(uint64_t first, uint64_t needed) {
   if (!Reader::fits(first, needed, tableSectors_)) {
     dlog() << kLogPastTable << ": " << first << " " << needed << " " << tableSectors_ << "\n";
@@ -117,14 +142,7 @@ bool FatTable::readFatSectors(uint64_t first, uint64_t needed) {
     bool second = copyMap_->get(first + done);
     uint64_t run = 1;
     while (done + run < count && copyMap_->get(first + done + run) == second) ++run;
-    uint64_t sector = params_.lba + params_.fatLba[second ? 1 : 0] + first + done;
-    uint64_t offset = sector * kSectorBytes;
-    uint64_t length = run * kSectorBytes;
-    if (sector > UINT64_MAX / kSectorBytes ||
-        !medium_->read(offset, buffer_ + done * kSectorBytes, length)) {
-      dlog() << kLogRunUnreadable << ": " << offset << " " << length << "\n";
-      return false;
-    }
+    if (!readRun(first + done, run, second, buffer_ + done * kSectorBytes)) return false;
     done += run;
   }
   bufferedSector_ = first;

@@ -45,6 +45,8 @@ class FatTable {
 
  private:
   bool readFatSectors(uint64_t first, uint64_t needed);
+  bool readRun(uint64_t fatSector, uint64_t count, bool second, uint8_t* out);
+  bool readSector(uint64_t fatSector, uint64_t count, bool second, uint8_t* out);
 
   Reader* medium_;
   FatParameters params_;

@@ -48,12 +48,14 @@ class ScriptedModule : public FileModule {
     if (!analyzeResult) return false;
     file.attributes.set("t", type);
     file.size = size < reader.size() ? size : reader.size();
+    size = size > shrink ? size - shrink : 0;
     return true;
   }
   bool scanResult = true;
   bool analyzeResult = true;
   std::string type = "scripted";
   uint64_t size = 1024;
+  uint64_t shrink = 0;  // taken off the size after each file, so later hits end sooner
   int scans = 0;
   int analyses = 0;
   uint64_t lastReaderSize = 0;

@@ -235,7 +235,9 @@ TEST_F(ScannerTest, Mp3PatternIsSilencedInsideTheMp3ItFound) {
 
 TEST_F(ScannerTest, MpegIndexIsTheLastMpegBeforeTheFirstMp3) {
   ScriptedModule mpeg1, mpeg2, mp3, mpegLate;
-  for (ScriptedModule* m : {&mpeg1, &mpeg2, &mp3, &mpegLate}) m->size = 4 * 512;
+  // Each later hit ends before the file it lies in, so only silencing can
+  // drop it.
+  for (ScriptedModule* m : {&mpeg1, &mpeg2, &mp3, &mpegLate}) m->size = 4 * 512, m->shrink = 2 * 512;
   mpeg1.type = "one";
   mpeg2.type = "two";
   mpegLate.type = "late";
@@ -257,6 +259,7 @@ TEST_F(ScannerTest, MpegIndexIsTheLastMpegBeforeTheFirstMp3) {
 TEST_F(ScannerTest, Mp3FirstMeansNoMpegSilencing) {
   ScriptedModule mp3, mpeg;
   mpeg.size = 8 * 512;
+  mpeg.shrink = 2 * 512;
   PatternTable t = {makePattern("mp3", "ID3", 0, &mp3), makePattern("mpeg", "MPG", 0, &mpeg)};
   scanner.init(t, &found);
   put(10, "MPG");
@@ -286,3 +289,32 @@ TEST_F(ScannerTest, InitFromAPatternFile) {
 }
 
 }  // namespace
+
+TEST_F(ScannerTest, ASuffixOfAFileOfTheSameModuleIsNoNewFile) {
+  // A header in every sector, each claiming the rest of a 20-sector medium
+  // (so every later hit ends where the first does), and one that ends
+  // inside it (an embedded file of the same kind): the suffixes go, the
+  // embedded file stays, another module's file inside stays.
+  ScriptedModule riff, other;
+  riff.size = 20 * 512;
+  riff.shrink = 512;
+  other.type = "other";
+  PatternTable t = {makePattern("riff", "RIFF", 0, &riff), makePattern("other", "OTHER", 0, &other)};
+  scanner.init(t, &found);
+  for (int s = 0; s < 6; ++s) put(s, "RIFF");
+  put(7, "OTHER");
+  scanAll();
+  std::vector<std::pair<uint64_t, std::string>> got;
+  for (auto& f : found.files) got.push_back({f.offset / 512, f.attributes.getString("t")});
+  EXPECT_EQ(got, (std::vector<std::pair<uint64_t, std::string>>{{0, "scripted"}, {7, "other"}}));
+
+  // An embedded file ends before its container: it stays.
+  found.files.clear();
+  riff.size = 10 * 512;
+  riff.shrink = 5 * 512;
+  scanner.init(t, &found);
+  scanAll();
+  ASSERT_GE(found.files.size(), 2u);
+  EXPECT_EQ(found.files[1].offset, 512u);
+  EXPECT_EQ(found.files[1].size, 5u * 512);
+}
