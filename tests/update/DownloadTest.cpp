@@ -1,6 +1,6 @@
 // The update client against a real server on 127.0.0.1: the exact request,
-// what counts as a whole answer, and that no wait outlasts its bound or a
-// cancel.
+// what counts as a whole answer, and that no wait outlasts its bound (the
+// cancel of a wait is tried through the update dialog's progress box).
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -19,10 +19,8 @@ namespace {
 
 // Downloads url from port into at most 4096 bytes, which must take less than
 // two seconds whatever the server does.
-bool fetch(uint16_t port, const std::string& url, std::string* body = nullptr, int boundMs = 500,
-           InterfaceCallback* callback = nullptr) {
-  Update update(Update::Limits{port, boundMs});
-  update.setCallback(callback);
+bool fetch(uint16_t port, const std::string& url, std::string* body = nullptr) {
+  Update update(Update::Limits{port, 500});
   StreamString out(4096);
   auto start = std::chrono::steady_clock::now();
   bool done = update.download(url, out);
@@ -60,25 +58,8 @@ TEST(UpdateDownload, OnlyAWholeSuccessfulAnswerInTimeCounts) {
     EXPECT_EQ(std::vector<std::string>{"GET /f HTTP/1.0\r\nHost: " + host + "\r\n\r\n"},
               server.requests()) << c.name;
   }
-}
-
-TEST(UpdateDownload, NoConnectionOutlastsItsBoundOrACancel) {
-  // A port nobody listens on; a host nobody knows.
-  const uint16_t closed = LocalHttpServer().port();
-  EXPECT_FALSE(fetch(closed, "http://127.0.0.1/f"));
-  EXPECT_FALSE(fetch(closed, "http://no-such-host.invalid/f"));
-
-  struct CancelAtFifth : InterfaceCallback {
-    int calls = 0;
-    void check() override {
-      if (++calls == 5) throw InterruptedException();
-    }
-  } cancel;
-  LocalHttpServer server;
-  server.on("/f", {"", -1});
-  auto start = std::chrono::steady_clock::now();
-  EXPECT_THROW(fetch(server.port(), server.url("/f"), nullptr, 60000, &cancel), InterruptedException);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  const uint16_t closed = LocalHttpServer().port();  // nobody listens there any more
+  EXPECT_FALSE(fetch(closed, "http://127.0.0.1/f") || fetch(closed, "http://no-such-host.invalid/f"));
 }
 
 TEST(StreamFile, CreatesOnlyNewFilesWithinItsLimit) {

@@ -17,7 +17,6 @@ TEST(FeedParser, ReadsTheEnclosureAttributesInTheirOrder) {
       // entity decoding; the length is read as far as it is a number.
       {"<x version=\"0\"/><enclosure xversion=\"a&amp;b\"" + url + " 42z" + notes, "a&amp;b", 42},
       {"<enclosure version=\"v\"" + url + "big" + notes, "v", 0},
-      {"<enclosure version=\"v\"" + url + "-5" + notes, "v", -5},
       {"<enclosure version=\"v\"" + url + "4294967297" + notes, "v", 0},
       {"<item version=\"v\"" + url + "1" + notes, nullptr, 0},
       {"<enclosure" + url + "1\" version=\"v" + notes, nullptr, 0},
