@@ -48,6 +48,9 @@ int runGuarded(const std::function<int()>& body) {
 int ProgramRun(ConfigRecord& config, const MainWindows& windows) {
   return runGuarded([&config, &windows]() {
     splashOf(config);
+    if (windows.updateCheck && windows.updateCheck(nullptr, config.getString("Update URL"),
+                                                   config.getString("Program Name with Version")))
+      return 0;
     ConfigRecord media;
     FileCase fileCase(config, allFileSystems());
     while (windows.selectDevice && windows.selectDevice(nullptr, media, fileCase, config) &&

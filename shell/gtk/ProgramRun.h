@@ -4,6 +4,7 @@
 #include <gtk/gtk.h>
 
 #include <functional>
+#include <string>
 
 class ConfigRecord;
 class FileCase;
@@ -16,10 +17,18 @@ struct MainWindows {
                          ConfigRecord& config);
   Window selectDevice = nullptr;
   Window browser = nullptr;
+  // The update check before the first window (the entry point passes one
+  // built on checkForUpdates, update/gtk/UpdateDialog.h): true when an
+  // installer was started and the program ends.  Null: no check.
+  typedef bool (*UpdateCheck)(GtkWindow* parent, const std::string& updateUrl,
+                              const std::string& currentVersion);
+  UpdateCheck updateCheck = nullptr;
 };
 
-// Shows the splash, then creates the media record and the file case and
-// alternates the selection and browser windows until either returns false.
+// Shows the splash and runs the update check (returning 0 at once when it
+// started an installer), then creates the media record and the file case
+// and alternates the selection and browser windows until either returns
+// false.
 // 0 after a normal end; -1 after an exception, which is shown in an error
 // box ("Exception: %1" or "Unknown exception") and logged as
 // "ProgramRun(51): text" or "ProgramRun(55)".
