@@ -49,8 +49,13 @@ int ProgramRun(ConfigRecord& config, const MainWindows& windows) {
     splashOf(config);
     ConfigRecord media;
     FileCase fileCase(config);
-    while (windows.selectDevice && windows.selectDevice(nullptr, media, fileCase, config) &&
-           windows.browser && windows.browser(nullptr, media, fileCase, config)) {
+    bool chosen = !windows.startMedium.empty() && windows.openMedium &&
+                  windows.openMedium(windows.startMedium, media, fileCase);
+    for (;;) {
+      if (!chosen && !(windows.selectDevice && windows.selectDevice(nullptr, media, fileCase, config)))
+        break;
+      if (!(windows.browser && windows.browser(nullptr, media, fileCase, config))) break;
+      chosen = false;
     }
     return 0;
   });

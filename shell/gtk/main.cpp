@@ -4,6 +4,7 @@
 #include "shell/ProgramInit.h"
 #include "shell/gtk/ProgramInitGui.h"
 #include "shell/gtk/ProgramRun.h"
+#include "ui/BrowserStart.h"
 #include "ui/Windows.h"
 
 int main(int argc, char** argv) {
@@ -17,6 +18,9 @@ int main(int argc, char** argv) {
       MainWindows windows;
       windows.selectDevice = runSelectDevice;
       windows.browser = runBrowser;
+      // "mzk card.img" (or "Open with" in a file manager) starts in the browser.
+      windows.openMedium = openMediumNamed;
+      windows.startMedium = mediumOfArguments(argc, argv);
       result = ProgramRun(config, windows);
     }
   }
