@@ -34,9 +34,13 @@ std::string mediumOfArguments(int argc, char** argv) {
       continue;
     }
     if (strncmp(arg, "file://", 7) == 0) {
-      gchar* name = g_filename_from_uri(arg, nullptr, nullptr);
-      std::string path = name ? name : "";
+      gchar* host = nullptr;
+      gchar* name = g_filename_from_uri(arg, &host, nullptr);
+      // A file on another machine is not a medium this program can read.
+      const bool local = !host || strcmp(host, "localhost") == 0;
+      std::string path = name && local ? name : "";
       g_free(name);
+      g_free(host);
       if (path.empty()) dlog() << "ProgramInit(61): " << arg << "\n";
       return path;
     }
