@@ -49,7 +49,7 @@ std::string makePhoto(const std::string& geometry) {
   if (!folder) return std::string();
   const std::string path = std::string(folder) + "/photo.jpg";
   const std::string command = "convert -size 1200x800 plasma:fractal -resize '" + geometry +
-                              "!' -attenuate 0.4 +noise Gaussian -quality 92 '" + path + "'";
+                              "!' -attenuate 0.15 +noise Gaussian -quality 92 '" + path + "'";
   std::string bytes;
   gchar* data = nullptr;
   gsize length = 0;
