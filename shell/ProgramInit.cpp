@@ -2,6 +2,7 @@
 
 #include "shell/ProgramInit.h"
 
+#include <glib.h>
 #include <libintl.h>
 #include <unistd.h>
 
@@ -22,6 +23,30 @@ const char* debugTargetOfArguments(int argc, char** argv) {
   for (int i = 1; i < argc && argv; ++i)
     if (argv[i] && strncmp(argv[i], "dbg=", 4) == 0) target = argv[i] + 4;
   return target;
+}
+
+std::string mediumOfArguments(int argc, char** argv) {
+  for (int i = 1; i < argc && argv; ++i) {
+    const char* arg = argv[i];
+    if (!arg || !*arg || strncmp(arg, "dbg=", 4) == 0) continue;
+    if (arg[0] == '-') {
+      dlog() << "ProgramInit(60): " << arg << "\n";
+      continue;
+    }
+    if (strncmp(arg, "file://", 7) == 0) {
+      gchar* host = nullptr;
+      gchar* name = g_filename_from_uri(arg, &host, nullptr);
+      // A file on another machine is not a medium this program can read.
+      const bool local = !host || strcmp(host, "localhost") == 0;
+      std::string path = name && local ? name : "";
+      g_free(name);
+      g_free(host);
+      if (path.empty()) dlog() << "ProgramInit(61): " << arg << "\n";
+      return path;
+    }
+    return arg;
+  }
+  return std::string();
 }
 
 void writeBanner() { dlog() << "main(20): " << "mzk" << " (revision " << MZK_REVISION << ")\n"; }

@@ -10,6 +10,11 @@ class ConfigRecord;
 // (case-sensitive), or nullptr when there is none.
 const char* debugTargetOfArguments(int argc, char** argv);
 
+// The medium named on the command line ("mzk card.img", "mzk /dev/sdb", or
+// a "file://" address as a file manager may pass): the first argument that
+// is neither "dbg=..." nor an option (starting with "-").  Empty when none.
+std::string mediumOfArguments(int argc, char** argv);
+
 // Writes "main(20): mzk (revision 100218)\n".
 void writeBanner();
 

@@ -178,7 +178,7 @@ bool WindowBase::destinationOnMedium(const std::string& path, std::string* why) 
   return ::destinationOnMedium(path, mediumIdentity(), why);
 }
 
-bool WindowBase::chooseFile(std::string& path, GtkFileChooserAction action) {
+bool WindowBase::chooseFile(std::string& path, GtkFileChooserAction action, GtkWidget* extra) {
   const char* title = action == GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER
                           ? _("Select Destination Folder")
                           : action == GTK_FILE_CHOOSER_ACTION_SAVE ? _("Select Destination File")
@@ -191,6 +191,7 @@ bool WindowBase::chooseFile(std::string& path, GtkFileChooserAction action) {
   gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
   GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
   gtk_file_chooser_set_current_folder(chooser, lastFolder_.c_str());
+  if (extra) gtk_file_chooser_set_extra_widget(chooser, extra);
   if (action == GTK_FILE_CHOOSER_ACTION_SAVE) {
     gchar* shown = g_filename_display_name(path.c_str());
     gtk_file_chooser_set_current_name(chooser, shown);

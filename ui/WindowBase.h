@@ -59,8 +59,9 @@ class WindowBase {
   // A modal chooser opened in lastFolder().  action: open, save or select
   // folder; path brings the proposed name (save) and takes the choice.
   // For save and select folder a destination on the medium being recovered
-  // is refused and the chooser opens again.
-  bool chooseFile(std::string& path, GtkFileChooserAction action);
+  // is refused and the chooser opens again.  `extra`, when given, is shown
+  // below the chooser (options of the command) and goes with it.
+  bool chooseFile(std::string& path, GtkFileChooserAction action, GtkWidget* extra = nullptr);
   bool askOffsetAndSize(const char* title, GtkWindow* parent, int64_t& offset, int64_t& size,
                         int64_t sizeLimit, int64_t endLimit);
 

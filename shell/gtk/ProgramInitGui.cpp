@@ -2,10 +2,12 @@
 
 #include <gtk/gtk.h>
 
+#include <cstdio>
 #include <string>
 
 #include "shell/Config.h"
 #include "shell/DebugLog.h"
+#include "shell/Intl.h"
 #include "shell/ProgramInit.h"
 
 bool setDefaultWindowIcon(const ConfigRecord& config) {
@@ -25,6 +27,11 @@ int ProgramInit(ConfigRecord& config, int* argc, char*** argv) {
     return -1;
   if (!gtk_init_check(argc, argv)) {
     dlog() << "ProgramInit(44)\n";
+    // Started on a server or over ssh without X: say why, and what works there.
+    fprintf(stderr, "%s\n",
+            _("mzk: cannot open a display; mzk is a program with windows.\n"
+              "mzk-recover does the same scan and recovery without one, for example:\n"
+              "  mzk-recover -o recovered card.img"));
     return -1;
   }
   programInitLocale(config);

@@ -53,8 +53,13 @@ int ProgramRun(ConfigRecord& config, const MainWindows& windows) {
       return 0;
     ConfigRecord media;
     FileCase fileCase(config, allFileSystems());
-    while (windows.selectDevice && windows.selectDevice(nullptr, media, fileCase, config) &&
-           windows.browser && windows.browser(nullptr, media, fileCase, config)) {
+    bool chosen = !windows.startMedium.empty() && windows.openMedium &&
+                  windows.openMedium(windows.startMedium, media, fileCase);
+    for (;;) {
+      if (!chosen && !(windows.selectDevice && windows.selectDevice(nullptr, media, fileCase, config)))
+        break;
+      if (!(windows.browser && windows.browser(nullptr, media, fileCase, config))) break;
+      chosen = false;
     }
     return 0;
   });

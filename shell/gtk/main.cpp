@@ -7,6 +7,7 @@
 #include "shell/ProgramInit.h"
 #include "shell/gtk/ProgramInitGui.h"
 #include "shell/gtk/ProgramRun.h"
+#include "ui/BrowserStart.h"
 #include "ui/ProgressBox.h"
 #include "ui/Windows.h"
 #include "update/gtk/UpdateDialog.h"
@@ -37,6 +38,9 @@ int main(int argc, char** argv) {
       windows.selectDevice = runSelectDevice;
       windows.browser = runBrowser;
       windows.updateCheck = runUpdateCheck;
+      // "mzk card.img" (or "Open with" in a file manager) starts in the browser.
+      windows.openMedium = openMediumNamed;
+      windows.startMedium = mediumOfArguments(argc, argv);
       result = ProgramRun(config, windows);
     }
   }

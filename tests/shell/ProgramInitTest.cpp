@@ -85,6 +85,15 @@ TEST(ProgramArguments, CaseSensitiveAndNotTheProgramName) {
   EXPECT_EQ(nullptr, debugTargetOfArguments(0, nullptr));
 }
 
+TEST(ProgramArguments, MediumIsTheFirstPlainArgument) {
+  auto medium = [](Arguments&& a) { return mediumOfArguments(a.argc(), a.argv()); };
+  EXPECT_EQ("", medium({"mzk"}));
+  EXPECT_EQ("card.img", medium({"mzk", "dbg=null", "card.img", "other.img"}));
+  EXPECT_EQ("/dev/sdb", medium({"mzk", "--sync", "/dev/sdb"}));
+  EXPECT_EQ("/tmp/my card.img", medium({"mzk", "file:///tmp/my%20card.img"}));
+  EXPECT_EQ("", medium({"mzk", "file://host/card.img"}));  // not a local file
+}
+
 TEST(ProgramArguments, Banner) {
   DebugLogCapture log;
   writeBanner();

@@ -217,8 +217,9 @@ inline DialogScript::Action choose(const std::string& path) {
     const bool ready = now && path == now;
     g_free(now);
     if (!ready) {
-      // Give up after a few seconds rather than hang the test program.
-      if (++*polls > 150) {
+      // Give up after ten seconds rather than hang the test program (a
+      // sanitizer build loads folders slowly).
+      if (++*polls > 500) {
         ADD_FAILURE() << "the chooser never showed " << path;
         gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_CANCEL);
         return true;

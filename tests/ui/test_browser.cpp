@@ -1,11 +1,14 @@
-// The browser window over a real image: the scan fills the list, the
-// status line counts, and the selected files come back byte for byte with a
-// summary that tells what happened.
+// The browser window over a card image made of real photos: thumbnails
+// while the scan runs, stopping it, recovering with a failure among the
+// selection, opening, the context menu, printing and "mzk IMAGE".
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -15,20 +18,15 @@
 #include "filesystems/FileSystems.h"
 #include "media/ReaderFile.h"
 #include "shell/Config.h"
+#include "tests/support/Pictures.h"
 #include "tests/ui/WindowTestDriver.h"
+#include "thumbs/PixbufFrame.h"
 #include "ui/Browser.h"
+#include "ui/BrowserPrint.h"
 
 using namespace wintest;
 
 namespace {
-
-// A JPEG made by ImageMagick, or empty when it is not installed.
-std::string makeJpeg(const TempFolder& tmp, const std::string& name, const char* colour) {
-  const std::string path = tmp.file(name);
-  const std::string command = std::string("convert -size 80x60 xc:") + colour + " '" + path + "'";
-  if (system(command.c_str()) != 0) return std::string();
-  return readWhole(path);
-}
 
 // Shots for looking at the window by eye: MZK_SHOT_DIR=/tmp/shots.
 void screenshot(const char* name) {
@@ -39,197 +37,301 @@ void screenshot(const char* name) {
   if (system(command.c_str()) != 0) ADD_FAILURE() << command;
 }
 
+const char* const kColours[] = {"red-yellow", "navy-skyblue", "darkgreen-khaki", "purple-pink",
+                                "black-white", "orange-brown", "teal-gold", "maroon-salmon"};
+
 class BrowserTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(gtkReady()) << "no display: run under xvfb-run";
     config.set("Program Path", MZK_APP_DIR);
     config.set("Program Name", "mzk");
+    config.set("Icons", "default:default, jpeg:jpeg");
     fileCase.reset(new FileCase(config, allFileSystems()));
-    red = makeJpeg(tmp, "red.jpg", "red");
-    blue = makeJpeg(tmp, "blue.jpg", "blue");
-    if (red.empty() || blue.empty()) GTEST_SKIP() << "ImageMagick is needed";
-    // Two photos on sector boundaries in a card of noise-free zeros.
-    image.assign(256 * 1024, '\0');
-    image.replace(16 * 512, red.size(), red);
-    image.replace(200 * 512, blue.size(), blue);
-    writeWhole(tmp.file("card.img"), image);
+    // Photos of camera proportions on sector boundaries, spread over 2 MB.
+    image.assign(2 * 1024 * 1024, '\0');
+    for (int i = 0; i < photoCount(); ++i) {
+      const std::string name = "photo" + std::to_string(i) + ".jpg";
+      photos.push_back(mzktest::makePicture(tmp, name, i % 2 ? "480x640" : "640x480",
+                                            std::string("gradient:") + kColours[i % 8]));
+      if (photos.back().empty()) GTEST_SKIP() << "ImageMagick is needed";
+      offsets.push_back((64 + static_cast<uint64_t>(i) * 4000 / photoCount()) * 512);
+      image.replace(offsets.back(), photos.back().size(), photos.back());
+    }
+    card = tmp.file("card.img");
+    writeWhole(card, image);
     ReaderFile* reader = new ReaderFile;
-    ASSERT_TRUE(reader->open(tmp.file("card.img").c_str()));
+    ASSERT_TRUE(reader->open(card.c_str()));
     fileCase->setReader(reader);
-    media.set("Description", tmp.file("card.img"));
+    media.set("Description", card);
   }
+  virtual int photoCount() const { return 6; }
+
+  // Scans, answering "Scan complete".
+  void scan(Browser& browser) {
+    DialogScript script;
+    script.then("Information", respond(GTK_RESPONSE_REJECT));
+    browser.scan();
+    ASSERT_TRUE(script.finished());
+    EXPECT_NE(script.texts[0].find("Scan complete"), std::string::npos) << script.texts[0];
+  }
+  GtkTreePath* row(int index) { return gtk_tree_path_new_from_indices(index, -1); }
+  std::string nameOf(size_t photo) const {
+    return std::to_string(offsets[photo]) + "-" + std::to_string(photos[photo].size()) + ".jpeg";
+  }
+
   ConfigRecord config, media;
   std::unique_ptr<FileCase> fileCase;
   TempFolder tmp;
-  std::string red, blue, image;
+  std::string image, card;
+  std::vector<std::string> photos;
+  std::vector<uint64_t> offsets;
 };
 
 }  // namespace
 
-TEST_F(BrowserTest, ScanListsTheFoundFilesAndSaysComplete) {
+TEST(BrowserStatus, CountsFoundAndSelectedFiles) {
+  const struct {
+    unsigned shown, selected;
+    const char* text;
+  } cases[] = {{0, 0, "No files found"},
+               {1, 0, "One found file"},
+               {1, 1, "One found file / All files selected"},
+               {5, 1, "5 files found / One file selected"},
+               {5, 3, "5 files found / 3 files selected"},
+               {5, 5, "5 files found / All files selected"}};
+  for (const auto& c : cases) EXPECT_EQ(browserStatusText(c.shown, c.selected), c.text);
+}
+
+TEST_F(BrowserTest, ScanShowsEveryPhotoAsAFramedThumbnail) {
   Browser browser(nullptr, media, *fileCase, config);
-  EXPECT_EQ(gtk_window_get_title(browser.window()), "mzk (" + tmp.file("card.img") + ")");
+  EXPECT_EQ(gtk_window_get_title(browser.window()), "mzk (" + card + ")");
+  scan(browser);
+  ASSERT_EQ(browser.shownCount(), photos.size());
+  EXPECT_EQ(browser.statusText(), "6 files found");
+  EXPECT_FALSE(gtk_widget_get_visible(browser.scanArea()));
+  for (int i = 0; i < static_cast<int>(photos.size()); ++i) {
+    GtkTreePath* path = row(i);
+    GtkTreeIter iter;
+    ASSERT_TRUE(gtk_tree_model_get_iter(browser.model(), &iter, path));
+    GdkPixbuf* framed = nullptr;
+    gtk_tree_model_get(browser.model(), &iter, Browser::PixbufColumn, &framed, -1);
+    ASSERT_NE(framed, nullptr);
+    EXPECT_EQ(gdk_pixbuf_get_width(framed), browser.frame().width());
+    g_object_unref(framed);
+    EXPECT_EQ(browser.keyAt(path), fileCase->order()[i]);
+    gtk_tree_path_free(path);
+  }
+  browser.selectAll();
+  EXPECT_EQ(browser.statusText(), "6 files found / All files selected");
+  screenshot("browser-thumbnails");
+}
+
+TEST_F(BrowserTest, StopDuringTheScanKeepsWhatWasFoundWithoutScanComplete) {
+  config.set("Scan Buffer Size", 512);  // a pump after every sector
+  Browser browser(nullptr, media, *fileCase, config);
   DialogScript script;
-  script.then("Information", [](GtkWidget* box) {
-    screenshot("browser-scan-complete");
-    gtk_dialog_response(GTK_DIALOG(box), GTK_RESPONSE_REJECT);
-    return true;
-  });
+  script.then("Question", respond(GTK_RESPONSE_ACCEPT));
+  g_timeout_add(
+      5,
+      [](gpointer data) -> gboolean {
+        Browser* b = static_cast<Browser*>(data);
+        if (b->shownCount() == 0) return TRUE;
+        b->stopScan();
+        return FALSE;
+      },
+      &browser);
   browser.scan();
   ASSERT_TRUE(script.finished());
-  EXPECT_NE(script.texts[0].find("Scan complete"), std::string::npos) << script.texts[0];
-  EXPECT_EQ(browser.shownCount(), 2u);
-  EXPECT_EQ(browser.statusText(), "2 files found");
-  browser.selectAll();
-  EXPECT_EQ(browser.statusText(), "2 files found / All files selected");
-  screenshot("browser-selected");
+  EXPECT_NE(script.texts[0].find("stop the scan"), std::string::npos);
+  EXPECT_TRUE(script.unexpected.empty()) << script.unexpected[0];  // no "Scan complete"
+  EXPECT_GE(browser.shownCount(), 1u);
+  EXPECT_LT(browser.shownCount(), photos.size());
+  EXPECT_EQ(browser.state(), 0);
+  EXPECT_FALSE(gtk_widget_get_visible(browser.scanArea()));
 }
 
-TEST_F(BrowserTest, SelectedFilesAreRecoveredByteForByte) {
+TEST_F(BrowserTest, SelectMediaDuringTheScanStopsItAndLeaves) {
+  config.set("Scan Buffer Size", 512);
   Browser browser(nullptr, media, *fileCase, config);
   DialogScript script;
-  script.then("Information", respond(GTK_RESPONSE_REJECT))
-      .then("Select Destination Folder", choose(tmp.path() + "/out"))
-      .then("Information", [](GtkWidget* box) {
-        screenshot("browser-recovered");
-        gtk_dialog_response(GTK_DIALOG(box), GTK_RESPONSE_REJECT);
-        return true;
-      });
-  ASSERT_EQ(mkdir((tmp.path() + "/out").c_str(), 0755), 0);
-  browser.scan();
-  browser.selectAll();
-  gtk_action_activate(gtk_action_group_get_action(browser.actionGroup(), "Recover"));
-  ASSERT_TRUE(script.finished()) << script.handled.size();
-  EXPECT_NE(script.texts[2].find("Complete"), std::string::npos) << script.texts[2];
-  EXPECT_NE(script.texts[2].find("2 files were recovered"), std::string::npos) << script.texts[2];
-  const std::string redOut = readWhole(tmp.file("out/" + std::to_string(16 * 512) + "-" +
-                                                std::to_string(red.size()) + ".jpeg"));
-  const std::string blueOut = readWhole(tmp.file("out/" + std::to_string(200 * 512) + "-" +
-                                                 std::to_string(blue.size()) + ".jpeg"));
-  EXPECT_EQ(redOut, red);
-  EXPECT_EQ(blueOut, blue);
-}
-
-TEST_F(BrowserTest, SecondRecoveryIntoTheImagesFolderKeepsBothCopiesAndTheImage) {
-  Browser browser(nullptr, media, *fileCase, config);
-  DialogScript script;
-  script.then("Information", respond(GTK_RESPONSE_REJECT));
-  browser.scan();
-  // Recovering twice into one folder keeps both copies.
-  std::vector<std::string> keys = fileCase->order();
-  RecoverySummary first = browser.recoverInto(keys, tmp.path());
-  RecoverySummary second = browser.recoverInto(keys, tmp.path());
-  EXPECT_EQ(first.recovered, 2u);
-  EXPECT_EQ(second.recovered, 2u);
-  EXPECT_EQ(readWhole(tmp.file(std::to_string(16 * 512) + "-" + std::to_string(red.size()) +
-                               "-1.jpeg")),
-            red);
-  EXPECT_EQ(readWhole(tmp.file("card.img")), image);  // the medium untouched
-}
-
-// ---- the closing summary ----
-
-TEST(RecoverySummaryText, CompleteOnlyWhenEverythingCameBackWhole) {
-  RecoverySummary s;
-  s.requested = s.recovered = 3;
-  EXPECT_EQ(recoverySummaryText(s, "/out"), "Complete\n\n3 files were recovered to /out.");
-  s.requested = s.recovered = 1;
-  EXPECT_EQ(recoverySummaryText(s, "/out"), "Complete\n\nOne file was recovered to /out.");
-}
-
-TEST(RecoverySummaryText, ZeroFilledPartsAreCountedAndNamed) {
-  RecoverySummary s;
-  s.requested = s.recovered = 4;
-  s.damaged = 2;
-  s.unreadableBytes = 1536;
-  const std::string text = recoverySummaryText(s, "/out");
-  EXPECT_EQ(text.find("Complete"), std::string::npos) << text;
-  EXPECT_NE(text.find("4 of 4 files were recovered"), std::string::npos) << text;
-  EXPECT_NE(text.find("2 recovered files have parts that could not be read"), std::string::npos);
-  EXPECT_NE(text.find("1536 bytes"), std::string::npos);
-}
-
-TEST(RecoverySummaryText, StoppedAndFailedRunsSaySo) {
-  RecoverySummary s;
-  s.requested = 10;
-  s.recovered = 3;
-  s.failed = 1;
-  s.stopped = true;
-  const std::string text = recoverySummaryText(s, "/out");
-  EXPECT_NE(text.find("stopped"), std::string::npos) << text;
-  EXPECT_NE(text.find("3 of 10 files"), std::string::npos) << text;
-  EXPECT_NE(text.find("One file could not be recovered."), std::string::npos) << text;
-}
-
-TEST(RecoverySummaryText, FolderNamesAreEscapedForMarkup) {
-  RecoverySummary s;
-  s.requested = s.recovered = 2;
-  const std::string text = recoverySummaryText(s, "/home/u/Fotos & <Videos>");
-  EXPECT_NE(text.find("Fotos &amp; &lt;Videos&gt;"), std::string::npos) << text;
-  EXPECT_TRUE(pango_parse_markup(text.c_str(), -1, 0, nullptr, nullptr, nullptr, nullptr));
-}
-
-// ---- leaving the browser, and the selection window ----
-
-TEST_F(BrowserTest, SelectMediaAsksAndYesEndsTheRunForAnotherMedium) {
-  Browser browser(nullptr, media, *fileCase, config);
-  DialogScript script;
-  script.then("Information", respond(GTK_RESPONSE_REJECT))
-      .then("Question", respond(GTK_RESPONSE_REJECT))   // No: stay
-      .then("Question", respond(GTK_RESPONSE_ACCEPT));  // Yes: another medium
+  script.then("Question", respond(GTK_RESPONSE_ACCEPT));
   g_timeout_add(
-      100,
+      5,
       [](gpointer data) -> gboolean {
         static_cast<Browser*>(data)->selectMedia();
-        if (gtk_main_level() > 0) static_cast<Browser*>(data)->selectMedia();
         return FALSE;
       },
       &browser);
   EXPECT_TRUE(browser.run());
-  ASSERT_TRUE(script.finished()) << script.handled.size();
-  EXPECT_NE(script.texts[1].find("Do you want to select another media?"), std::string::npos);
+  ASSERT_TRUE(script.finished());
+  EXPECT_NE(script.texts[0].find("select another media"), std::string::npos);
+  EXPECT_TRUE(script.unexpected.empty());
+  EXPECT_LT(browser.shownCount(), photos.size());
 }
 
-#include "ui/SelectDevice.h"
-
-TEST_F(BrowserTest, SelectionWindowOpensTheChosenCardFileForTheScan) {
-  media.set("Model", "left over from a device");
-  SelectDevice select(nullptr, media, *fileCase, config);
+TEST_F(BrowserTest, RecoverUnselectsWhatWasWrittenAndKeepsTheFailureSelected) {
+  Browser browser(nullptr, media, *fileCase, config);
+  scan(browser);
+  // Two files as the FAT scan reports them: one with its name, one whose
+  // volume cannot be read.
+  FileModule::File named;
+  named.offset = offsets[2];
+  named.size = photos[2].size();
+  named.attributes.set("t", "jpg");
+  named.attributes.set("fn", "Holiday.jpg");
+  FileModule::File lost = named;
+  lost.offset = 0;
+  lost.attributes.set("fn", "Lost.jpg");
+  lost.attributes.setInt32("fs", 7);
+  fileCase->found(named);
+  fileCase->found(lost);
+  ASSERT_EQ(browser.shownCount(), photos.size() + 2);
+  for (int i : {0, 6, 7}) {
+    GtkTreePath* path = row(i);
+    gtk_icon_view_select_path(browser.iconView(), path);
+    gtk_tree_path_free(path);
+  }
+  ASSERT_EQ(mkdir(tmp.file("out").c_str(), 0755), 0);
+  DialogScript::Action pick = choose(tmp.file("out"));
   DialogScript script;
-  script.then("Select Source File", choose(tmp.file("card.img")));
-  g_idle_add(
-      [](gpointer data) -> gboolean {
-        gtk_action_activate(
-            gtk_action_group_get_action(static_cast<SelectDevice*>(data)->actionGroup(), "ScanFile"));
-        return FALSE;
-      },
-      &select);
-  EXPECT_TRUE(select.run());
-  EXPECT_EQ(fileCase->reader()->size(), image.size());
-  EXPECT_EQ(media.getString("Description"), tmp.file("card.img"));
-  EXPECT_FALSE(media.has("Model"));  // the record now describes the file alone
-}
-
-TEST_F(BrowserTest, SelectionWindowStaysWhenTheCardFileCannotBeOpened) {
-  SelectDevice select(nullptr, media, *fileCase, config);
-  const std::string gone = tmp.file("card.img");
-  DialogScript::Action pick = choose(gone);
-  DialogScript script;
-  // The file disappears between the choice and the opening.
   script
-      .then("Select Source File",
-            [&](GtkWidget* dialog) {
-              gchar* now = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialog));
-              const bool ready = now && gone == now;
-              g_free(now);
-              if (ready) remove(gone.c_str());
-              return pick(dialog);
+      .then("Select Destination Folder",
+            [&](GtkWidget* chooser) {
+              for (GtkWidget* box : widgetsOf(chooser, GTK_TYPE_CHECK_BUTTON))
+                if (std::string(gtk_button_get_label(GTK_BUTTON(box))) == "_Keep original names")
+                  gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(box), TRUE);
+              return pick(chooser);
             })
-      .then("Error", respond(GTK_RESPONSE_REJECT));
-  select.scanFile();
+      .then("Question", respond(GTK_RESPONSE_ACCEPT))  // go on after the failure
+      .then("Information", respond(GTK_RESPONSE_REJECT));
+  gtk_action_activate(gtk_action_group_get_action(browser.actionGroup(), "Recover"));
   ASSERT_TRUE(script.finished()) << script.handled.size();
-  EXPECT_NE(script.texts[1].find("Cannot open file"), std::string::npos) << script.texts[1];
-  EXPECT_FALSE(select.started());
-  EXPECT_EQ(fileCase->reader()->size(), image.size());  // the old medium stays
+  EXPECT_NE(script.texts[1].find("Cannot recover file"), std::string::npos) << script.texts[1];
+  EXPECT_NE(script.texts[2].find("2 of 3 files were recovered"), std::string::npos);
+  EXPECT_EQ(readWhole(tmp.file("out/" + nameOf(0))), photos[0]);
+  EXPECT_EQ(readWhole(tmp.file("out/Holiday.jpg")), photos[2]);
+  std::vector<std::string> written;
+  GDir* out = g_dir_open(tmp.file("out").c_str(), 0, nullptr);
+  while (const gchar* name = out ? g_dir_read_name(out) : nullptr) written.push_back(name);
+  if (out) g_dir_close(out);
+  std::sort(written.begin(), written.end());
+  EXPECT_EQ((std::vector<std::string>{nameOf(0), "Holiday.jpg"}), written);
+  EXPECT_EQ(browser.selectedCount(), 1u);
+  GtkTreePath* failed = row(7);
+  EXPECT_TRUE(gtk_icon_view_path_is_selected(browser.iconView(), failed));
+  gtk_tree_path_free(failed);
+  EXPECT_EQ(readWhole(card), image);  // the medium untouched
+}
+
+TEST_F(BrowserTest, OpenHandsACopyToTheDesktopsProgram) {
+  const char* opened = getenv("MZK_TEST_OPENED");
+  if (!opened) GTEST_SKIP() << "run through ctest, which names the test viewer's output";
+  remove(opened);
+  Browser browser(nullptr, media, *fileCase, config);
+  scan(browser);
+  GtkTreePath* path = row(1);
+  browser.openFile(path);
+  gtk_tree_path_free(path);
+  // The viewer runs on its own; give it a few seconds.
+  for (int i = 0; i < 100 && readWhole(opened) != photos[1]; ++i) g_usleep(50000);
+  EXPECT_EQ(readWhole(opened), photos[1]);
+}
+
+TEST_F(BrowserTest, ContextMenuSelectsAndShowsTheProperties) {
+  Browser browser(nullptr, media, *fileCase, config);
+  scan(browser);
+  GtkTreePath* path = row(3);
+  browser.showContextMenu(path, nullptr);
+  gtk_tree_path_free(path);
+  std::vector<std::string> labels;
+  std::vector<GtkWidget*> items;
+  GList* children = gtk_container_get_children(GTK_CONTAINER(browser.contextMenu()));
+  for (GList* c = children; c; c = c->next) {
+    GtkWidget* child = gtk_bin_get_child(GTK_BIN(c->data));
+    if (!child) continue;
+    labels.push_back(gtk_label_get_text(GTK_LABEL(child)));
+    items.push_back(GTK_WIDGET(c->data));
+  }
+  g_list_free(children);
+  ASSERT_EQ((std::vector<std::string>{"Open", "Select", "Properties"}), labels);
+  gtk_menu_item_activate(GTK_MENU_ITEM(items[1]));
+  EXPECT_EQ(browser.selectedCount(), 1u);
+  DialogScript script;
+  script.then("Properties", respond(GTK_RESPONSE_CLOSE));
+  gtk_menu_item_activate(GTK_MENU_ITEM(items[2]));
+  gtk_menu_popdown(GTK_MENU(browser.contextMenu()));
+  ASSERT_TRUE(script.finished());
+  const std::string& text = script.texts[0];
+  EXPECT_NE(text.find("Type:\njpeg\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("Offset:\n" + std::to_string(offsets[3]) + "\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("Size:\n" + std::to_string(photos[3].size()) + "\n"), std::string::npos);
+}
+
+TEST_F(BrowserTest, PrintingRepeatsTheGridAndUnselectsWhatWasPrinted) {
+  Browser browser(nullptr, media, *fileCase, config);
+  scan(browser);
+  const struct {
+    int columns;
+    int pages;
+  } cases[] = {{1, 6}, {-1, 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.columns);
+    gtk_icon_view_set_columns(browser.iconView(), c.columns);
+    browser.selectAll();
+    const std::string pdf = tmp.file("sheet" + std::to_string(c.columns) + ".pdf");
+    ASSERT_TRUE(browser.exportSelected(pdf));
+    EXPECT_EQ(browser.printer().layout().pages, c.pages);
+    // Pages of the PDF: "/Type /Page" objects, not the "/Type /Pages" tree.
+    const std::string bytes = readWhole(pdf);
+    int pages = 0;
+    for (size_t at = bytes.find("/Type /Page"); at != std::string::npos;
+         at = bytes.find("/Type /Page", at + 1))
+      pages += bytes.compare(at, 12, "/Type /Pages") != 0;
+    EXPECT_EQ(pages, c.pages);
+    EXPECT_EQ(browser.selectedCount(), 0u);
+  }
+}
+
+TEST(PrintLayoutTest, ColumnsRowsAndPages) {
+  const struct {
+    PrintGeometry g;
+    int columns, rows, pages;
+  } cases[] = {
+      // items, cell w/h, spacing c/r, margin, columns, view width, page w/h
+      {{10, 120, 90, 8, 8, 16, -1, 800, 500, 700}, 6, 10, 1},
+      {{10, 120, 90, 8, 8, 16, -1, 100, 500, 700}, 1, 1, 10},  // narrower than one cell
+      {{10, 120, 90, 8, 8, 16, 2, 800, 500, 500}, 2, 2, 3},
+      {{1, 0, 0, 0, 0, 0, -1, 800, 0, 0}, 1, 1, 1},  // degenerate sizes do not divide by 0
+  };
+  for (const auto& c : cases) {
+    const PrintLayout l = printLayoutFor(c.g);
+    EXPECT_EQ(l.columns, c.columns);
+    EXPECT_EQ(l.rows, c.rows);
+    EXPECT_EQ(l.pages, c.pages);
+  }
+}
+
+TEST_F(BrowserTest, ProgramStartedWithAnImageOpensItInTheBrowser) {
+  const std::string program = std::string(MZK_APP_DIR) + "/mzk";
+  gchar* argv[] = {const_cast<gchar*>(program.c_str()), const_cast<gchar*>("dbg=null"),
+                   const_cast<gchar*>(card.c_str()), nullptr};
+  GPid pid = 0;
+  ASSERT_TRUE(g_spawn_async(nullptr, argv, nullptr,
+                            GSpawnFlags(G_SPAWN_DO_NOT_REAP_CHILD | G_SPAWN_STDOUT_TO_DEV_NULL |
+                                        G_SPAWN_STDERR_TO_DEV_NULL),
+                            nullptr, nullptr, &pid, nullptr));
+  const std::string title = "\"mzk (" + card + ")\"";
+  bool shown = false;
+  for (int i = 0; i < 300 && !shown; ++i) {
+    gchar* tree = nullptr;
+    if (g_spawn_command_line_sync("xwininfo -root -tree", &tree, nullptr, nullptr, nullptr) && tree)
+      shown = std::string(tree).find(title) != std::string::npos;
+    g_free(tree);
+    if (!shown) g_usleep(100000);
+  }
+  kill(pid, SIGTERM);
+  waitpid(pid, nullptr, 0);
+  g_spawn_close_pid(pid);
+  EXPECT_TRUE(shown) << "no browser window titled " << title;
 }

@@ -21,6 +21,7 @@
 #include "shell/gtk/ProgramRun.h"
 #include "shell/gtk/ResizableLabel.h"
 #include "shell/gtk/Splash.h"
+#include "ui/BrowserStart.h"
 
 namespace uitest {
 void ensureGtk();
@@ -248,6 +249,38 @@ TEST_F(StartupTest, ExceptionInAWindowEndsTheLoop) {
   EXPECT_EQ((std::vector<std::string>{"select", "browser"}), script_.calls);
 }
 
+TEST_F(StartupTest, MediumOnTheCommandLineStartsInTheBrowser) {
+  TempFolder folder;
+  writeFsPatterns(folder);
+  folder.write("card.img", std::string(4096, '\0'));
+  ConfigRecord config;
+  config.set("Program Path", folder.path());
+  const struct {
+    std::string medium;
+    std::vector<std::string> calls;
+    bool error;
+  } cases[] = {{folder.file("card.img"), {"browser", "select", "browser"}, false},
+               {folder.file("missing.img"), {"select", "browser", "select"}, true},
+               {folder.path(), {"select", "browser", "select"}, true}};  // a folder
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.medium);
+    script_.calls.clear();
+    script_.selectAnswers = {true};
+    script_.browserAnswers = {true, false};
+    MainWindows windows = fakeWindows();
+    windows.openMedium = openMediumNamed;
+    windows.startMedium = c.medium;
+    ErrorBox box;
+    if (c.error) recordNextBox(box, nullptr);
+    EXPECT_EQ(0, ProgramRun(config, windows));
+    EXPECT_EQ(c.calls, script_.calls);
+    EXPECT_EQ(c.error, box.shown);
+    if (c.error) {
+      EXPECT_NE(std::string::npos, box.text.find(c.medium)) << box.text;
+    }
+  }
+}
+
 // --- the splash window -------------------------------------------------------
 
 TEST_F(StartupTest, SplashShowsItsImageThenGoesAway) {
@@ -396,11 +429,15 @@ TEST_F(StartupTest, ProgramWithoutDisplayEndsWithMinusOneAndSaysWhy) {
   env = g_environ_unsetenv(env, "DISPLAY");
   env = g_environ_unsetenv(env, "WAYLAND_DISPLAY");
   gint status = 0;
-  ASSERT_TRUE(g_spawn_sync(nullptr, argv, env, G_SPAWN_STDERR_TO_DEV_NULL, nullptr, nullptr,
-                           nullptr, nullptr, &status, nullptr));
+  gchar* said = nullptr;
+  ASSERT_TRUE(g_spawn_sync(nullptr, argv, env, G_SPAWN_DEFAULT, nullptr, nullptr, nullptr, &said,
+                           &status, nullptr));
   g_strfreev(env);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(255, WEXITSTATUS(status));
+  // Standard error names the program that works without a display.
+  EXPECT_NE(std::string::npos, std::string(said ? said : "").find("mzk-recover")) << said;
+  g_free(said);
   gchar* text = nullptr;
   ASSERT_TRUE(g_file_get_contents(log.c_str(), &text, nullptr, nullptr));
   std::string logText = text;
