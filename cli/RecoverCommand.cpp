@@ -305,9 +305,15 @@ int RecoverCommand::run() {
       complain(recoverer.lastPath() + ": " + std::to_string(recoverer.lastUnreadableBytes()) +
                " unreadable bytes written as zeros (at file offset+length " + rangesText(recoverer.lastUnreadableRanges()) + ")");
     }
-    if (!options_.reportPath.empty())
-      report.fileObject(baseName(recoverer.lastPath()), file.size, fileCase->byteRunsFor(file), recoverer.lastMd5(), recoverer.lastSha256(),
-                        recoverer.lastUnreadableBytes());
+    if (!options_.reportPath.empty()) {
+      ReportedFile reported = reportedFileOf(file);
+      reported.filename = baseName(recoverer.lastPath());
+      reported.runs = fileCase->byteRunsFor(file);
+      reported.md5 = recoverer.lastMd5();
+      reported.sha256 = recoverer.lastSha256();
+      reported.unreadableBytes = recoverer.lastUnreadableBytes();
+      report.fileObject(reported);
+    }
   }
   progress.clear();
   if (aborted) {

@@ -166,15 +166,20 @@ void FsFat::scanDirectory(Reader& directory, bool isSubdirectory) {
     if (named.testContent) {
       uint8_t first[kFirstBytes] = {};
       uint64_t count = std::min<uint64_t>(kFirstBytes, entry.size);
-      if (!chain_.read(0, first, count)) {
+      bool readable = chain_.read(0, first, count);
+      if (!readable) {
         dlog() << kLogFirstBytes << ": " << entry.name << " " << count << "\n";
-        continue;
-      }
-      if (!pattern.matches(first, kFirstBytes)) {
+        // A live file whose first sector cannot be read is still reported:
+        // its directory entry and its chain vouch for it, and recovering it
+        // says what could not be read.  A deleted one is not: nothing shows
+        // that its clusters still hold it.
+        if (!live) continue;
+      } else if (!pattern.matches(first, kFirstBytes)) {
         if (live) dlog() << kLogNoMatch << ": " << entry.name << "\n";
         continue;
       }
-      if (FileModule* module = pattern.analyzeModule()) {
+      FileModule* module = readable ? pattern.analyzeModule() : nullptr;
+      if (module) {
         ReaderReader window(&chain_);
         if (!window.setWindow(0, entry.size)) {
           dlog() << kLogWindow << ": " << entry.name << " " << entry.size << "\n";

@@ -62,6 +62,18 @@ std::string xmlEscape(const std::string& text) {
   return out;
 }
 
+const char kReportNamespace[] = "urn:x-mzk:report:1";
+
+ReportedFile reportedFileOf(const FileModule::File& file) {
+  ReportedFile out;
+  out.size = file.size;
+  out.type = file.attributes.getString("t");
+  out.originalName = file.attributes.getString("fn");
+  if (file.attributes.getInt32("fs", -1) >= 0) out.allocated = file.attributes.getBool("deleted", false) ? 0 : 1;
+  out.fragmented = file.attributes.getBool("fragmented", false);
+  return out;
+}
+
 DfxmlReport::~DfxmlReport() {
   if (out_) fclose(out_);
 }
@@ -90,7 +102,8 @@ void DfxmlReport::begin(const std::string& program, const std::string& version, 
                         const std::string& imagePath, uint64_t imageSize) {
   put("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
   put("<dfxml xmlns=\"http://www.forensicswiki.org/wiki/Category:Digital_Forensics_XML\" "
-      "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" version=\"1.0\">\n");
+      "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" xmlns:mzk=\"" + std::string(kReportNamespace) +
+      "\" version=\"1.0\">\n");
   put("  <metadata>\n    <dc:type>Carve Report</dc:type>\n  </metadata>\n");
   put("  <creator version=\"1.0\">\n");
   put("    <program>" + xmlEscape(program) + "</program>\n");
@@ -100,34 +113,37 @@ void DfxmlReport::begin(const std::string& program, const std::string& version, 
   put("      <start_time>" + isoTime(time(nullptr)) + "</start_time>\n");
   put("    </execution_environment>\n");
   put("  </creator>\n");
-  put("  <source>\n");
+  put("  <source mzk:image_size=\"" + std::to_string(imageSize) + "\">\n");
   put("    <image_filename>" + xmlEscape(imagePath) + "</image_filename>\n");
-  put("    <imagesize>" + std::to_string(imageSize) + "</imagesize>\n");
   put("  </source>\n");
 }
 
-void DfxmlReport::fileObject(const std::string& filename, uint64_t size, const ByteRuns& runs,
-                             const std::string& md5, const std::string& sha256, uint64_t unreadableBytes) {
+void DfxmlReport::fileObject(const ReportedFile& file) {
   put("  <fileobject>\n");
-  put("    <filename>" + xmlEscape(filename) + "</filename>\n");
-  put("    <filesize>" + std::to_string(size) + "</filesize>\n");
-  if (!runs.empty()) {
+  put("    <filename>" + xmlEscape(file.filename) + "</filename>\n");
+  put("    <filesize>" + std::to_string(file.size) + "</filesize>\n");
+  if (file.allocated >= 0) put("    <alloc>" + std::to_string(file.allocated) + "</alloc>\n");
+  if (!file.runs.empty()) {
     put("    <byte_runs>\n");
-    for (const ByteRun& run : runs)
+    for (const ByteRun& run : file.runs)
       put("      <byte_run file_offset=\"" + std::to_string(run.fileOffset) + "\" img_offset=\"" +
           std::to_string(run.imageOffset) + "\" len=\"" + std::to_string(run.length) + "\"/>\n");
     put("    </byte_runs>\n");
   }
-  if (unreadableBytes) put("    <unreadable_bytes>" + std::to_string(unreadableBytes) + "</unreadable_bytes>\n");
-  if (!md5.empty()) put("    <hashdigest type=\"md5\">" + xmlEscape(md5) + "</hashdigest>\n");
-  if (!sha256.empty()) put("    <hashdigest type=\"sha256\">" + xmlEscape(sha256) + "</hashdigest>\n");
+  if (!file.md5.empty()) put("    <hashdigest type=\"md5\">" + xmlEscape(file.md5) + "</hashdigest>\n");
+  if (!file.sha256.empty()) put("    <hashdigest type=\"sha256\">" + xmlEscape(file.sha256) + "</hashdigest>\n");
+  put("    <mzk:type>" + xmlEscape(file.type) + "</mzk:type>\n");
+  if (!file.originalName.empty()) put("    <mzk:original_name>" + xmlEscape(file.originalName) + "</mzk:original_name>\n");
+  if (file.fragmented) put("    <mzk:fragmented>1</mzk:fragmented>\n");
+  if (file.unreadableBytes)
+    put("    <mzk:unreadable_bytes>" + std::to_string(file.unreadableBytes) + "</mzk:unreadable_bytes>\n");
   put("  </fileobject>\n");
   if (out_) fflush(out_);
 }
 
 bool DfxmlReport::finish(uint64_t filesRecovered, uint64_t unreadableBytes) {
   if (!out_) return false;
-  put("  <summary files_recovered=\"" + std::to_string(filesRecovered) + "\" unreadable_bytes=\"" +
+  put("  <mzk:summary files_recovered=\"" + std::to_string(filesRecovered) + "\" unreadable_bytes=\"" +
       std::to_string(unreadableBytes) + "\"/>\n");
   put("</dfxml>\n");
   bool ok = !failed_;

@@ -80,6 +80,11 @@ void setBe32(std::string& out, size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) out[at + i] = char(v >> (24 - 8 * i));
 }
 
+bool validatesAsDfxml(const std::string& path) {
+  return sh("xmllint --nonet --noout --schema " + quote(MZK_SOURCE_DIR "/tests/data/dfxml/dfxml.xsd") + " " +
+            quote(path));
+}
+
 std::string noise(size_t length, uint32_t seed) {
   std::string out(length, '\0');
   uint32_t x = seed * 2654435761u + 1;

@@ -29,6 +29,10 @@ void setLe16(std::string& out, size_t at, uint16_t v);
 void setLe32(std::string& out, size_t at, uint32_t v);
 void setBe32(std::string& out, size_t at, uint32_t v);
 
+// A report validates against the DFXML schema (tests/data/dfxml) with
+// xmllint, without the network.
+bool validatesAsDfxml(const std::string& path);
+
 // Deterministic bytes that no format module takes for a file start.
 std::string noise(size_t length, uint32_t seed);
 
