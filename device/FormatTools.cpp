@@ -81,7 +81,9 @@ void endChild(pid_t pid) {
 int lastPercentage(const std::string& text) {
   int found = -1;
   for (size_t i = 0; i < text.size(); ++i) {
-    if (!isdigit(static_cast<unsigned char>(text[i])) || (i > 0 && isdigit(static_cast<unsigned char>(text[i - 1]))))
+    // A number starts here: not inside another one, nor after its point.
+    if (!isdigit(static_cast<unsigned char>(text[i])) ||
+        (i > 0 && (isdigit(static_cast<unsigned char>(text[i - 1])) || text[i - 1] == '.')))
       continue;
     size_t end = i;
     int value = 0;
