@@ -181,8 +181,8 @@ void SelectDevice::setRow(int row, const char* caption, const std::string& value
 
 void SelectDevice::addDriveFrame(const std::string& node, const std::string& mountPoint) {
   const std::string title = mountPoint.empty()
-                                ? ::format(_("Partition %1"), displayed(node))
-                                : ::format(_("Partition %1 on %2"), displayed(node), displayed(mountPoint));
+                                ? ::format(_("Drive %1"), displayed(node))
+                                : ::format(_("Drive %1, mounted on %2"), displayed(node), displayed(mountPoint));
   GtkWidget* frame = gtk_frame_new(title.c_str());
   GtkWidget* box = gtk_hbox_new(TRUE, 8);
   gtk_container_set_border_width(GTK_CONTAINER(box), 8);

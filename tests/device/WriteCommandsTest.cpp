@@ -98,6 +98,12 @@ TEST(WriteCommands, PartitionAndFormatGiveAVolumeThatFsckAccepts) {
   EXPECT_EQ(disk.substr(place.start + 0x47, 11), "PHOTOS     ");
   dir.write("volume.img", disk.substr(place.start));
   EXPECT_TRUE(shell("fsck.vfat -n " + dir.file("volume.img")));
+  // A photo copied onto the new volume is found by a scan of the device.
+  if (!shell("convert rose: -resize 400x300! " + dir.file("photo.jpg"))) return;
+  ASSERT_TRUE(shell("MTOOLS_SKIP_CHECK=1 mcopy -i " + loop.node() + "@@1M " + dir.file("photo.jpg") + " ::PHOTO.JPG"));
+  const std::string row = mzktest::shellLine(std::string(MZK_APP_DIR) + "/mzk-recover --list " + loop.node() +
+                                             " | grep PHOTO.JPG");
+  EXPECT_NE(row.find("\tjpeg\t"), std::string::npos) << row;
 }
 
 TEST(WriteCommands, NtfsFormatsAWholeDevice) {
