@@ -1,8 +1,8 @@
-// The write commands on loop devices: erase, restore, partition and
-// format, and the format tools' argument vectors, output and cancel.
+// Partitioning and formatting on loop devices (erase and restore are
+// tested through the selection window), and the format tools' argument
+// vectors, output and cancel.
 
 #include <gtest/gtest.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -11,11 +11,8 @@
 #include "device/FormatTools.h"
 #include "device/LoopWindow.h"
 #include "device/Partitioner.h"
-#include "media/WriteToMedium.h"
-#include "media/Writer.h"
 #include "shell/InterfaceCallback.h"
 #include "tests/support/LoopDevice.h"
-#include "tests/support/MemoryReader.h"
 #include "tests/support/TempDir.h"
 
 using mzktest::shell;
@@ -37,36 +34,6 @@ class CancelAtSecondCheck : public InterfaceCallback {
 };
 
 }  // namespace
-
-TEST(WriteCommands, EraseZeroesAndRestoreWritesBackByteForByte) {
-  mzktest::TempDir dir;
-  ASSERT_TRUE(mzktest::makeFatImage(dir.file("card.img"), 34));
-  mzktest::LoopDevice loop(dir.file("card.img"));
-  MZK_SKIP_WITHOUT_LOOP(loop);
-  const std::string saved = readImage(dir.file("card.img"));
-  ScriptedQuestions questions;
-  {
-    DeviceClaim claim;
-    ASSERT_EQ(claim.claim(loop.node(), nullptr), DeviceClaim::Claimed);
-    Writer zeros;
-    ASSERT_TRUE(writeToMedium(zeros, nullptr, questions, "Erasing", claim.device(), 0, saved.size()));
-    ASSERT_TRUE(claim.release());
-  }
-  EXPECT_TRUE(readImage(dir.file("card.img")) == std::string(saved.size(), '\0'));
-
-  dir.write("saved.img", saved);
-  int fd = open(dir.file("saved.img").c_str(), O_RDONLY);
-  ASSERT_GE(fd, 0);
-  {
-    DeviceClaim claim;
-    ASSERT_EQ(claim.claim(loop.node(), nullptr), DeviceClaim::Claimed);
-    WriterFromFile source(&questions, fd);
-    ASSERT_TRUE(writeToMedium(source, nullptr, questions, "Restoring", claim.device(), 0, saved.size()));
-  }
-  close(fd);
-  EXPECT_TRUE(readImage(dir.file("card.img")) == saved);
-  EXPECT_TRUE(questions.asked.empty());
-}
 
 TEST(WriteCommands, PartitionAndFormatGiveAVolumeThatFsckAccepts) {
   if (FormatTools::system().toolFor("FAT32").empty()) GTEST_SKIP() << "mkfs.vfat is not installed";
