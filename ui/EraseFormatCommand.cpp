@@ -18,7 +18,7 @@
 namespace {
 
 // How long the kernel may take to show a new partition.
-const int kPartitionWaitMs = 3000;
+const int kPartitionWaitMs = 2000;
 
 unsigned partitionType(const std::string& fileSystem) {
   if (fileSystem == "NTFS") return kPartitionNtfs;
