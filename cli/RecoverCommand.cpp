@@ -17,6 +17,8 @@
 #include "engine/FileCase.h"
 #include "engine/PatternsFile.h"
 #include "engine/ScanRun.h"
+#include "device/MediumPlacement.h"
+#include "device/ReaderDevice.h"
 #include "media/ReaderFile.h"
 #include "filesystems/FileSystems.h"
 #include "recover/DfxmlReport.h"
@@ -150,15 +152,35 @@ int RecoverCommand::run() {
     complain("cannot open " + options_.input + ": it is a folder, not an image file or device");
     return kExitInput;
   }
-  std::unique_ptr<ReaderFile> medium(new ReaderFile);
+  // A block device goes through the device reader (read-only, sector
+  // aligned); anything else is an image file.
+  std::unique_ptr<Reader> medium;
+  int mediumFd = -1;
   errno = 0;
-  if (!medium->open(options_.input.c_str())) {
-    complain("cannot open " + options_.input + ": " + (errno ? strerror(errno) : "unknown error"));
-    return kExitInput;
+  if (S_ISBLK(st.st_mode)) {
+    std::unique_ptr<ReaderDevice> device(new ReaderDevice);
+    if (!device->open(options_.input.c_str(), ReaderDevice::ForReading)) {
+      int error = device->lastError();
+      complain("cannot open " + options_.input + ": " + strerror(error) +
+               (error == EACCES || error == EPERM
+                    ? " (run mzk-recover as root, for example with sudo, or join the group \"disk\")"
+                    : ""));
+      return kExitInput;
+    }
+    mediumFd = device->fd();
+    medium = std::move(device);
+  } else {
+    std::unique_ptr<ReaderFile> file(new ReaderFile);
+    if (!file->open(options_.input.c_str())) {
+      complain("cannot open " + options_.input + ": " + (errno ? strerror(errno) : "unknown error"));
+      return kExitInput;
+    }
+    mediumFd = file->fd();
+    medium = std::move(file);
   }
   const uint64_t mediumSize = medium->size();
   MediumIdentity identity;
-  identifyOpenMedium(medium->fd(), identity);
+  identifyOpenMedium(mediumFd, identity);
 
   std::unique_ptr<FileCase> fileCase;
   try {

@@ -13,7 +13,7 @@
 
 namespace {
 
-enum LongOnly { kConfigDir = 1000, kDebugLog, kVersion, kSimulateBad };
+enum LongOnly { kConfigDir = 1000, kDebugLog, kVersion, kSimulateBad, kDevices };
 
 const struct option kOptions[] = {
     {"output", required_argument, nullptr, 'o'},
@@ -25,6 +25,7 @@ const struct option kOptions[] = {
     {"config-dir", required_argument, nullptr, kConfigDir},
     {"debug-log", required_argument, nullptr, kDebugLog},
     {"simulate-bad", required_argument, nullptr, kSimulateBad},
+    {"devices", no_argument, nullptr, kDevices},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, kVersion},
     {nullptr, 0, nullptr, 0}};
@@ -108,6 +109,7 @@ bool parseRecoverOptions(int argc, char** argv, RecoverOptions& options, std::st
       case kConfigDir: options.configFolder = optarg; break;
       case kDebugLog: options.debugTarget = optarg; break;
       case kSimulateBad: options.simulateBad = optarg; break;
+      case kDevices: options.devices = true; break;
       case 'h': options.help = true; return true;
       case kVersion: options.version = true; return true;
       case ':':
@@ -122,6 +124,13 @@ bool parseRecoverOptions(int argc, char** argv, RecoverOptions& options, std::st
     }
   }
   int positional = count - optind;
+  if (options.devices) {
+    if (positional > 0) {
+      error = std::string("--devices takes no image file or device ('") + args[optind] + "')";
+      return false;
+    }
+    return true;
+  }
   if (positional == 0) {
     error = "no image file or device given";
     return false;
@@ -145,6 +154,7 @@ const char* recoverUsageText() {
       "\n"
       "SYNOPSIS\n"
       "    mzk-recover [options] IMAGE-OR-DEVICE\n"
+      "    mzk-recover --devices\n"
       "\n"
       "DESCRIPTION\n"
       "    Scans the whole medium sector by sector for file signatures and FAT file\n"
@@ -186,6 +196,9 @@ const char* recoverUsageText() {
       "        --simulate-bad OFFSET:LENGTH[,...]\n"
       "                          treat these byte ranges of the medium as unreadable,\n"
       "                          to try out how a damaged card is handled\n"
+      "        --devices         list the storage devices that the mzk program offers\n"
+      "                          (those on the buses of \"Allowed Bus Types\" in\n"
+      "                          mzk.cfg), one block of \"Key: value\" lines each\n"
       "    -h, --help            show this text\n"
       "        --version         show the version\n"
       "\n"
@@ -202,6 +215,7 @@ const char* recoverUsageText() {
       "    When several apply, the first in the order 3, 130, 1, 2 is returned.\n"
       "\n"
       "EXAMPLES\n"
+      "    mzk-recover --devices\n"
       "    mzk-recover -o ~/rescued /dev/sdc\n"
       "    mzk-recover --list card.img | sort -n\n"
       "    mzk-recover -t jpeg,cr2 -m 100k --report card.xml -o out card.img\n";

@@ -16,6 +16,7 @@ struct RecoverOptions {
   std::string configFolder;  // empty: the program's folder
   std::string debugTarget = "null";
   std::string simulateBad;   // OFFSET:LENGTH,... read as unreadable (testing)
+  bool devices = false;      // list the devices instead of recovering
   bool help = false;
   bool version = false;
 };

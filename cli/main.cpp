@@ -5,6 +5,7 @@
 #include <exception>
 #include <string>
 
+#include "cli/DeviceListing.h"
 #include "cli/RecoverCommand.h"
 #include "cli/RecoverOptions.h"
 #include "shell/DebugLog.h"
@@ -32,6 +33,7 @@ int main(int argc, char** argv) {
     std::string folder = options.configFolder.empty() ? programFolderOf(argc > 0 ? argv[0] : "") : options.configFolder;
     std::string commandLine;
     for (int i = 0; i < argc; ++i) commandLine += (i ? " " : "") + std::string(argv[i]);
+    if (options.devices) return listDeviceRecords(folder);
     RecoverCommand command(options, folder, commandLine);
     return command.run();
   } catch (std::exception& e) {

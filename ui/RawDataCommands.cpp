@@ -186,7 +186,7 @@ void SaveRawDataCommand::run() {
 
 void RestoreRawDataCommand::run() {
   if (!window_.prepareMedia()) return;
-  MediumWriter* target = dynamic_cast<MediumWriter*>(mediumOf(window_));
+  std::unique_ptr<WriteTarget> target = window_.writeTarget();
   if (!target) {
     dlog() << "WindowBase(487)\n";
     return;
@@ -219,10 +219,19 @@ void RestoreRawDataCommand::run() {
                                : static_cast<int64_t>(mediumSize);
   int64_t offset = 0;
   int64_t size = static_cast<int64_t>(length);
-  if (!window_.askOffsetAndSize(_("Restore Raw Data"), window_.window(), offset, size,
-                                static_cast<int64_t>(length), endLimit)) {
-    close(fd);
-    return;
+  const uint64_t sector = target->sectorSize() ? target->sectorSize() : 1;
+  for (;;) {
+    if (!window_.askOffsetAndSize(_("Restore Raw Data"), window_.window(), offset, size,
+                                  static_cast<int64_t>(length), endLimit)) {
+      close(fd);
+      return;
+    }
+    // A device takes whole sectors only; every block of a range that is not
+    // would fail.
+    if (static_cast<uint64_t>(offset) % sector == 0 && static_cast<uint64_t>(size) % sector == 0) break;
+    messageBox(MessageBoxError,
+               format(_("The offset and the size must be whole sectors of %1 bytes on this media."), sector),
+               window_.window(), false, nullptr);
   }
   if (messageBox(MessageBoxQuestion,
                  _("<span color=\"red\">Warning:</span> Data on this drive will be lost!\n\n"
@@ -237,14 +246,20 @@ void RestoreRawDataCommand::run() {
     messageBox(MessageBoxError, _("Cannot open file"), window_.window(), false, nullptr);
     return;
   }
+  MediumWriter* writer = target->claim();
+  if (!writer) {
+    close(fd);
+    return;
+  }
   {
     GuiQuestions questions(window_.window());
     WriterFromFile source(&questions, fd);
     gtk::ProgressBox progress(window_.window(), gtk::ProgressBox::Operation,
                               static_cast<uint64_t>(size));
-    writeToMedium(source, &progress, questions, _("Restoring Raw Data"), *target,
+    writeToMedium(source, &progress, questions, _("Restoring Raw Data"), *writer,
                   static_cast<uint64_t>(offset), static_cast<uint64_t>(size));
   }
+  target->finish();
   close(fd);
 }
 

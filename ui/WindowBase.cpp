@@ -7,8 +7,11 @@
 #include <cstring>
 #include <exception>
 
-#include "media/ReaderFile.h"
+#include "device/MediumPlacement.h"
+#include "device/ReaderDevice.h"
 #include "engine/FileCase.h"
+#include "media/MediumWriter.h"
+#include "media/ReaderFile.h"
 #include "recover/MediumGuard.h"
 #include "shell/Config.h"
 #include "shell/DebugLog.h"
@@ -162,16 +165,48 @@ bool WindowBase::quit() {
 
 MediumIdentity WindowBase::mediumIdentity() const {
   MediumIdentity identity;
-  const ReaderFile* medium = nullptr;
+  const Reader* medium = nullptr;
   try {
-    medium = fileCase_ ? dynamic_cast<const ReaderFile*>(fileCase_->reader()) : nullptr;
+    medium = fileCase_ ? fileCase_->reader() : nullptr;
   } catch (const std::exception&) {
     return identity;  // no medium open yet
   }
   // The identity of the open descriptor, not of the path, which may have
   // been replaced since the medium was opened.
-  if (medium) identifyOpenMedium(medium->fd(), identity);
+  if (const ReaderFile* file = dynamic_cast<const ReaderFile*>(medium)) identifyOpenMedium(file->fd(), identity);
+  if (const ReaderDevice* device = dynamic_cast<const ReaderDevice*>(medium))
+    identifyOpenMedium(device->fd(), identity);
   return identity;
+}
+
+namespace {
+
+// The file case's medium as it is, when it can be written.
+class OpenMediumTarget : public WriteTarget {
+ public:
+  explicit OpenMediumTarget(MediumWriter* writer) : writer_(writer) {}
+  uint64_t size() const override { return writer_->size(); }
+  MediumWriter* claim() override { return writer_; }
+
+ private:
+  MediumWriter* writer_;
+};
+
+}  // namespace
+
+std::unique_ptr<WriteTarget> WindowBase::writeTarget() {
+  Reader* medium = nullptr;
+  try {
+    medium = fileCase_ ? fileCase_->reader() : nullptr;
+  } catch (const std::exception&) {
+    return nullptr;
+  }
+  // A device opened for scanning is not a write target: it is never
+  // written through that descriptor.
+  const ReaderDevice* device = dynamic_cast<const ReaderDevice*>(medium);
+  MediumWriter* writer = dynamic_cast<MediumWriter*>(medium);
+  if (!writer || (device && !device->writable())) return nullptr;
+  return std::unique_ptr<WriteTarget>(new OpenMediumTarget(writer));
 }
 
 bool WindowBase::destinationOnMedium(const std::string& path, std::string* why) const {

@@ -10,12 +10,31 @@
 
 #include <gtk/gtk.h>
 
+#include <cstdint>
+#include <memory>
 #include <string>
 
 #include "recover/MediumGuard.h"
 
 class ConfigRecord;
 class FileCase;
+class MediumWriter;
+
+// The medium that a restore writes to, asked for before the command asks
+// the user anything; the medium itself is claimed for writing only once
+// the user has confirmed.
+class WriteTarget {
+ public:
+  virtual ~WriteTarget() {}
+  virtual uint64_t size() const = 0;
+  // Writes must be whole sectors of this many bytes.
+  virtual uint64_t sectorSize() const { return 1; }
+  // The medium opened for writing; null after the user was told why not.
+  virtual MediumWriter* claim() = 0;
+  // After the write pass: false, after telling the user, when the medium
+  // may not hold everything that was written.
+  virtual bool finish() { return true; }
+};
 
 class WindowBase {
  public:
@@ -42,6 +61,11 @@ class WindowBase {
   virtual void selectAll() {}
   virtual void unselectAll() {}
   virtual void recover() {}
+
+  // The medium a restore would write to; null when it cannot be written
+  // (after telling the user why, where there is something to tell).  The
+  // default offers the file case's medium when it is writable.
+  virtual std::unique_ptr<WriteTarget> writeTarget();
 
   // The shared commands behind the menu items.
   void saveRawData();
