@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "engine/modules/NameAttribute.h"
@@ -22,10 +23,12 @@ const Guid kStreamProperties = {0x91, 0x07, 0xDC, 0xB7, 0xB7, 0xA9, 0xCF, 0x11,
                                 0x8E, 0xE6, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
 const Guid kContentDescription = {0x33, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
                                   0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
-const Guid kAudioMedia = {0x40, 0x9E, 0x69, 0xF8, 0x4D, 0x5B, 0xCF, 0x11,
-                          0xA8, 0xFD, 0x00, 0x80, 0x5F, 0x5C, 0x44, 0x2B};
-const Guid kVideoMedia = {0xC0, 0xEF, 0x19, 0xBC, 0x4D, 0x5B, 0xCF, 0x11,
-                          0xA8, 0xFD, 0x00, 0x80, 0x5F, 0x5C, 0x44, 0x2B};
+// The media-type GUIDs share their last three groups; each is taken with
+// either of two first groups, the second being one that other writers put
+// there (for video, the first group byte-swapped).
+const uint8_t kMediaTypeTail[12] = {0x4D, 0x5B, 0xCF, 0x11, 0xA8, 0xFD, 0x00, 0x80, 0x5F, 0x5C, 0x44, 0x2B};
+const uint32_t kAudioMedia[2] = {0xF8699E40, 0xE09469F8};
+const uint32_t kVideoMedia[2] = {0xBC19EFC0, 0xC0EF19BC};
 
 const size_t kScanBytes = 12;
 const uint64_t kHeaderObjectMin = 30;
@@ -43,12 +46,10 @@ const uint64_t kTitleAt = 34;
 const uint64_t kTicksPerSecond = 10000000;
 const uint64_t kSeconds1601To1970 = 11644473600;
 
-// A media-type GUID as written, or with its first group's bytes in the
-// other order, as some writers store it.
-bool isMediaType(const uint8_t* guid, const Guid& type) {
-  if (memcmp(guid + 4, type + 4, 12) != 0) return false;
-  const uint8_t swapped[4] = {type[3], type[2], type[1], type[0]};
-  return memcmp(guid, type, 4) == 0 || memcmp(guid, swapped, 4) == 0;
+bool isMediaType(const uint8_t* guid, const uint32_t (&firstGroups)[2]) {
+  uint32_t first = le32(guid);
+  return memcmp(guid + 4, kMediaTypeTail, sizeof kMediaTypeTail) == 0 &&
+         (first == firstGroups[0] || first == firstGroups[1]);
 }
 
 bool inRange(uint64_t size, uint64_t min) { return size >= min && size <= FileModuleAsf::kMaxObjectSize; }
@@ -66,13 +67,16 @@ std::string readTitle(ByteCursor& cursor, uint64_t object, uint64_t objectSize) 
   return utf16ToUtf8(units.data(), units.size());
 }
 
-}  // namespace
+struct Header {
+  uint64_t fileSize = 0;
+  std::string type;
+  std::string title;
+  bool hasTime = false;
+  int32_t time = 0;
+};
 
-bool FileModuleAsf::scan(const uint8_t* sector, uint32_t length) {
-  return length >= kScanBytes && memcmp(sector, kHeaderObject, kScanBytes) == 0;
-}
-
-bool FileModuleAsf::readHeader(Reader& reader, Header& header) {
+// The walk of the header objects; false when one breaks the rules.
+bool readHeader(Reader& reader, Header& header) {
   ByteCursor cursor(reader);
   uint64_t headerSize = 0;
   uint32_t count = 0;
@@ -113,6 +117,12 @@ bool FileModuleAsf::readHeader(Reader& reader, Header& header) {
     position += size;
   }
   return true;
+}
+
+}  // namespace
+
+bool FileModuleAsf::scan(const uint8_t* sector, uint32_t length) {
+  return length >= kScanBytes && memcmp(sector, kHeaderObject, kScanBytes) == 0;
 }
 
 bool FileModuleAsf::analyze(Reader& reader, File& file) {

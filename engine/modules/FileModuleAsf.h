@@ -3,8 +3,6 @@
 // type, its Content Description the title.  Registered as "asf" and "wma".
 #pragma once
 
-#include <string>
-
 #include "engine/FileModule.h"
 
 class FileModuleAsf : public FileModule {
@@ -16,16 +14,6 @@ class FileModuleAsf : public FileModule {
   // cannot hold is refused.  "name" is the title, "time" the creation date
   // in seconds since 1970 (UTC) when it is not earlier.
   bool analyze(Reader& reader, File& file) override;
-
-  struct Header {
-    uint64_t fileSize = 0;
-    std::string type;
-    std::string title;
-    bool hasTime = false;
-    int32_t time = 0;
-  };
-  // The walk of the header objects; false when one breaks the rules.
-  static bool readHeader(Reader& reader, Header& header);
 
   static constexpr uint64_t kMaxObjectSize = 1024000;
   // The most title bytes converted (the rest of a longer title is cut).

@@ -16,6 +16,9 @@ const uint64_t kStartCodeBytes = 4;
 const uint64_t kPacketHeadBytes = 6;  // start code and 16-bit length
 const uint64_t kMpeg1PackBytes = 12;
 const uint64_t kMpeg2PackBytes = 14;  // before its stuffing bytes
+// Video data has a start code at least every slice (one row of
+// macroblocks): a longer stretch without one is not video data.
+const uint64_t kMaxStartCodeGap = 1 << 20;
 
 bool isStartCode(const uint8_t* p) { return p[0] == 0 && p[1] == 0 && p[2] == 1; }
 
@@ -67,13 +70,16 @@ uint64_t programStreamEnd(ByteCursor& cursor) {
 
 enum class Search { kFound, kEnd, kFailed };
 
-// From `at`, the next start code 00 00 01 xx (its 4 bytes inside the
-// reader): `at` becomes its position, `code` its last byte.
-Search nextStartCode(ByteCursor& cursor, uint64_t& at, uint8_t& code) {
-  while (at < cursor.size()) {
+// The next start code 00 00 01 xx (its 4 bytes inside the reader) that
+// begins in the `limit` bytes from `at`: `at` becomes its position, `code`
+// its last byte.
+Search nextStartCode(ByteCursor& cursor, uint64_t& at, uint8_t& code, uint64_t limit) {
+  uint64_t stop = cursor.size() - at > limit ? at + limit : cursor.size();
+  while (at < stop) {
     size_t n = 0;
     const uint8_t* p = cursor.span(at, n);
     if (!p) return Search::kFailed;
+    if (n > stop - at) n = size_t(stop - at);
     // Codes whose four bytes lie in this span ...
     if (n >= 4) {
       if (const void* hit = memmem(p, n - 1, "\0\0\1", 3)) {
@@ -102,7 +108,7 @@ Search nextStartCode(ByteCursor& cursor, uint64_t& at, uint8_t& code) {
 uint64_t elementaryStreamEnd(ByteCursor& cursor) {
   uint64_t at = kStartCodeBytes;
   uint8_t code = 0;
-  while (nextStartCode(cursor, at, code) == Search::kFound) {
+  while (nextStartCode(cursor, at, code, kMaxStartCodeGap) == Search::kFound) {
     if (code == kSequenceEnd) return at + kStartCodeBytes;
     // Pack, packet and program end codes never occur inside video data:
     // the stream ended before them without its end code.

@@ -13,7 +13,7 @@ class FileModuleMpeg : public FileModule {
   // own lengths: it ends after the program end code, or after the last whole
   // packet before anything that is not a pack or packet (most writers leave
   // the end code out).  An elementary stream ends after its first sequence
-  // end code (00 00 01 B7); one that meets a system start code first, or the
-  // reader's end, is refused.
+  // end code (00 00 01 B7); one that meets a system start code first, goes
+  // a MiB without a start code, or reaches the reader's end, is refused.
   bool analyze(Reader& reader, File& file) override;
 };

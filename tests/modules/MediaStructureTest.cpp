@@ -95,6 +95,7 @@ TEST(MediaStructures, SizesTypesNamesTimesAndRefusals) {
       {"mp3", "title frame filling the tag", last + audio, last.size() + 83400, "mp3", "Last", -1},
       {"mpeg", "packs without an end code", kPack + packet(0xBB, 12) + packet(0xE0, 900) + kPack + packet(0xC0, 300), 1258, "mpeg", "", -1},
       {"mpeg", "program end code", kPack + packet(0xE0, 90) + bytes({0, 0, 1, 0xB9}), 114, "mpeg", "", -1},
+      {"mpeg", "a MiB without a start code", bytes({0, 0, 1, 0xB3, 1}) + std::string(1 << 20, 'f') + bytes({0, 0, 1, 0xB7}), 0, "", "", -1},
       {"mpeg", "elementary stream into a program stream", bytes({0, 0, 1, 0xB3, 1}) + kPack + bytes({0, 0, 1, 0xB7}), 0, "", "", -1},
       {"asf", "audio and video", asf(5000, k2021, {kAudio, kVideo}), 5000, "wmv", "", 1622865782},
       {"asf", "audio only, dated before 1970", asf(5000, 10000000, {kAudio}), 5000, "wma", "", -1},
