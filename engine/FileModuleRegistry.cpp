@@ -2,7 +2,12 @@
 
 #include "engine/FileModuleRegistry.h"
 
+#include "engine/modules/FileModuleAsf.h"
 #include "engine/modules/FileModuleJpeg.h"
+#include "engine/modules/FileModuleMov.h"
+#include "engine/modules/FileModuleMp3.h"
+#include "engine/modules/FileModuleMpeg.h"
+#include "engine/modules/FileModuleWmv.h"
 #include "engine/modules/FileModuleRiff.h"
 #include "engine/modules/FileModuleRiffLocal.h"
 
@@ -12,6 +17,16 @@ FileModuleRegistry::FileModuleRegistry() {
   add("jpeg", std::make_shared<FileModuleJpeg>());
   auto riff = std::make_shared<FileModuleRiff>();
   for (const char* name : {"riff", "avi", "wav", "rmi", "ani"}) add(name, riff);
+  // Audio and video.  "wmv" takes only files with a video stream, in every
+  // registry: the scanner and the file case share one.
+  auto asf = std::make_shared<FileModuleAsf>();
+  for (const char* name : {"asf", "wma"}) add(name, asf);
+  add("wmv", std::make_shared<FileModuleWmv>());
+  auto mov = std::make_shared<FileModuleMov>();
+  for (const char* name : {"mov", "mp4"}) add(name, mov);
+  add("mp3", std::make_shared<FileModuleMp3>());
+  auto mpeg = std::make_shared<FileModuleMpeg>();
+  for (const char* name : {"mpeg", "mpg", "m1v", "m2v"}) add(name, mpeg);
   // Modules that only "FsScanner.cfg" names.
   add("RiffLocal", std::make_shared<FileModuleRiffLocal>());
 }

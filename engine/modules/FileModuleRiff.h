@@ -10,6 +10,8 @@ class FileModuleRiff : public FileModule {
   // The sector starts with "RIFF".
   bool scan(const uint8_t* sector, uint32_t length) override;
   // Size = 8 + the chunk size at 4 (refused when beyond the reader); "t" from
-  // the form type: "avi", "wav", "rmi", "ani", else "riff".
+  // the form type: "avi", "wav", "rmi", "ani", else "riff".  An AVI also
+  // takes the "AVIX" chunks that follow it (files over a GiB); one whose
+  // RIFF size was left unset (0 or FFFFFFFF) ends after its last whole chunk.
   bool analyze(Reader& reader, File& file) override;
 };
