@@ -117,13 +117,41 @@ std::string listLine(const FileModule::File& file) {
          listField(a.getString("fn"));
 }
 
+namespace {
+
+// Names users type for one kind of file: each selects the others too.  All
+// are real types (a FAT file keeps the extension it was named with), so
+// neither replaces the other.
+const char* const kTwins[][2] = {{"jpg", "jpeg"}, {"tif", "tiff"}, {"mpg", "mpeg"}, {"htm", "html"}};
+
+}  // namespace
+
+std::vector<std::string> RecoverCommand::selectedTypes(const std::vector<std::string>& typed) {
+  std::vector<std::string> types = typed;
+  for (const std::string& t : typed)
+    for (const auto& twin : kTwins) {
+      if (t == twin[0]) types.push_back(twin[1]);
+      if (t == twin[1]) types.push_back(twin[0]);
+    }
+  return types;
+}
+
 bool RecoverCommand::wanted(const FileModule::File& file) const {
   if (file.size < options_.minSize) return false;
   if (options_.types.empty()) return true;
   std::string type = asciiLower(file.attributes.getString("t"));
-  for (const std::string& t : options_.types)
+  for (const std::string& t : selectedTypes_)
     if (t == type) return true;
   return false;
+}
+
+void RecoverCommand::warnUnknownTypes(FileCase& fileCase, const PatternTable& scanPatterns) const {
+  for (const std::string& t : options_.types) {
+    bool known = fileCase.registry()->findModule(t) || fileCase.fileSystemPatterns().count(t);
+    for (const Pattern& p : scanPatterns) known = known || asciiLower(p.type()) == t;
+    for (const auto& twin : kTwins) known = known || t == twin[0] || t == twin[1];
+    if (!known) complain("warning: no file type '" + t + "' is known here; it selects nothing");
+  }
 }
 
 int RecoverCommand::run() {
@@ -150,6 +178,11 @@ int RecoverCommand::run() {
   }
   if (S_ISDIR(st.st_mode)) {
     complain("cannot open " + options_.input + ": it is a folder, not an image file or device");
+    return kExitInput;
+  }
+  if (!S_ISREG(st.st_mode) && !S_ISBLK(st.st_mode)) {
+    complain("cannot open " + options_.input +
+             ": it is not an image file or device (a pipe, socket or character device cannot be read at random)");
     return kExitInput;
   }
   // A block device goes through the device reader (read-only, sector
@@ -179,6 +212,12 @@ int RecoverCommand::run() {
     medium = std::move(file);
   }
   const uint64_t mediumSize = medium->size();
+  if (mediumSize == 0) {
+    // A reader without a card reports 0 bytes too: nothing to recover is no
+    // success.
+    complain(options_.input + " is empty (0 bytes): there is nothing to recover from it");
+    return kExitInput;
+  }
   MediumIdentity identity;
   identifyOpenMedium(mediumFd, identity);
 
@@ -194,10 +233,12 @@ int RecoverCommand::run() {
   try {
     PatternTable table;
     loadPatterns(programPath_ + "/Scanner.cfg", *fileCase->registry(), table);
+    warnUnknownTypes(*fileCase, table);
   } catch (std::exception& e) {
     complain("invalid pattern file " + programPath_ + "/Scanner.cfg (" + e.what() + ")");
     return kExitEnvironment;
   }
+  selectedTypes_ = selectedTypes(options_.types);
 
   SimulatedBadReader::Ranges badRanges;
   if (!options_.simulateBad.empty() && !parseRanges(options_.simulateBad, badRanges)) {

@@ -7,6 +7,9 @@
 
 #include "cli/RecoverOptions.h"
 #include "engine/FileModule.h"
+#include "engine/Pattern.h"
+
+class FileCase;
 
 enum RecoverExit {
   kExitDone = 0,
@@ -25,6 +28,10 @@ class RecoverCommand {
 
  private:
   bool wanted(const FileModule::File& file) const;
+  // The types typed after --types, with the twins of each (jpg and jpeg,
+  // tif and tiff, ...).
+  static std::vector<std::string> selectedTypes(const std::vector<std::string>& typed);
+  void warnUnknownTypes(FileCase& fileCase, const PatternTable& scanPatterns) const;
   bool prepareOutputFolder(const std::string& inputPath);
   void note(int status);
 
@@ -34,6 +41,7 @@ class RecoverCommand {
   bool environmentProblem_ = false;
   bool inputProblem_ = false;
   bool stopped_ = false;
+  std::vector<std::string> selectedTypes_;
 };
 
 // A line of --list for one found file.

@@ -29,6 +29,12 @@ int main(int argc, char** argv) {
   }
   try {
     openDebugLog(options.debugTarget.c_str());
+    // A log file that cannot be created is an error here, not a quiet
+    // switch to the terminal: the user asked for the file.
+    if (std::string(debugLogKind) == "stderr" && options.debugTarget != "stderr") {
+      complain("cannot create the debug log " + options.debugTarget);
+      return kExitEnvironment;
+    }
     writeBanner();
     std::string folder = options.configFolder.empty() ? programFolderOf(argc > 0 ? argv[0] : "") : options.configFolder;
     std::string commandLine;

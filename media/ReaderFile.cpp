@@ -34,7 +34,8 @@ ReaderFile::~ReaderFile() {
 
 bool ReaderFile::open(const char* path) {
   std::string name = path ? path : "";
-  int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without blocking: a FIFO would otherwise wait for a writer for ever.
+  int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     dlog() << kLogOpenFailed << ": " << name << " " << lastErrorText() << "\n";
     return false;
@@ -45,12 +46,14 @@ bool ReaderFile::open(const char* path) {
     ::close(fd);
     return false;
   }
-  if (S_ISDIR(st.st_mode)) {
-    errno = EISDIR;
+  if (!S_ISREG(st.st_mode) && !S_ISBLK(st.st_mode)) {
+    // Folders, FIFOs, sockets and character devices cannot be read at random.
+    errno = S_ISDIR(st.st_mode) ? EISDIR : ESPIPE;
     dlog() << kLogOpenFailed << ": " << name << " " << lastErrorText() << "\n";
     ::close(fd);
     return false;
   }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   uint64_t size;
   if (S_ISREG(st.st_mode)) {
     size = static_cast<uint64_t>(st.st_size);
