@@ -32,6 +32,12 @@ const LogTag kLogAnalyzedOther{"ExfatVolume", 254};
 const LogTag kLogAnalyzeFailed{"ExfatVolume", 258};
 const LogTag kLogNotReported{"ExfatVolume", 300};
 const LogTag kLogReaderRuns{"ExfatVolume", 306};
+const LogTag kLogBudget{"ExfatVolume", 320};
+
+// Lookups for the files' runs while the directories are read: this many
+// times the clusters of the volume, and at least this many.
+const uint64_t kLookupsPerCluster = 4;
+const uint64_t kLeastLookups = uint64_t(1) << 16;
 
 }  // namespace
 
@@ -62,6 +68,7 @@ bool ExfatVolume::init(const ExfatParameters& p) {
     return false;
   }
   file_.reset(new ExfatFileReader(medium, geometry_));
+  lookupBudget_ = std::max(kLeastLookups, kLookupsPerCluster * p.clusterCount);
 
   // The bitmap's entry sits near the start of the root.
   ClusterRuns rootRuns;
@@ -190,7 +197,17 @@ void ExfatVolume::reportFile(const ExfatEntrySet& set) {
   extent.deleted = set.deleted;
   extent.validLength = set.validDataLength;
   ClusterRuns runs;
-  if (!fileRuns(extent, set.dataLength, runs)) {
+  uint64_t needed = geometry_.clustersFor(set.dataLength);
+  if (needed > lookupBudget_) {
+    // Written once: from here on every file that needs a lookup is passed over.
+    if (lookupBudget_) dlog() << kLogBudget << ": " << set.name << " " << needed << " " << lookupBudget_ << "\n";
+    lookupBudget_ = 0;
+    return;
+  }
+  bool built = fileRuns(extent, set.dataLength, runs);
+  // A chain that broke may have been followed all the way first.
+  lookupBudget_ -= built ? std::min(needed, clustersIn(runs) + 1) : needed;
+  if (!built) {
     if (live) dlog() << kLogEntryRuns << ": " << set.name << " " << set.firstCluster << " " << set.dataLength << "\n";
     return;
   }

@@ -98,4 +98,10 @@ class ExfatVolume : public Volume {
   std::unordered_set<uint64_t> directoryClusters_;
   std::deque<PendingDirectory> pending_;
   std::map<std::pair<uint64_t, uint64_t>, Extent> reported_;
+  // Clusters that building (and judging) the files' runs may still cost
+  // while the directories are read.  Sound entries share no clusters, so a
+  // few times the volume's clusters is plenty; entries crafted to send every
+  // file along the same long chain, free area or extent run out of it
+  // instead of taking a time that grows with the square of the medium.
+  uint64_t lookupBudget_ = 0;
 };
