@@ -1,5 +1,6 @@
 #include "filesystems/FileSystems.h"
 
+#include "exfat/ExfatFamily.h"
 #include "fat/FatFamily.h"
 
-FileSystemFamilies allFileSystems() { return {registerFatFamily}; }
+FileSystemFamilies allFileSystems() { return {registerFatFamily, registerExfatFamily}; }
