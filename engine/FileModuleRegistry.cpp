@@ -2,7 +2,16 @@
 
 #include "engine/FileModuleRegistry.h"
 
+#include "engine/modules/FileModuleBmp.h"
+#include "engine/modules/FileModuleCrw.h"
+#include "engine/modules/FileModuleGif.h"
 #include "engine/modules/FileModuleJpeg.h"
+#include "engine/modules/FileModuleOrf.h"
+#include "engine/modules/FileModulePng.h"
+#include "engine/modules/FileModuleRaf.h"
+#include "engine/modules/FileModuleRw2.h"
+#include "engine/modules/FileModuleTiff.h"
+#include "engine/modules/FileModuleWmf.h"
 #include "engine/modules/FileModuleRiff.h"
 #include "engine/modules/FileModuleRiffLocal.h"
 
@@ -12,6 +21,18 @@ FileModuleRegistry::FileModuleRegistry() {
   add("jpeg", std::make_shared<FileModuleJpeg>());
   auto riff = std::make_shared<FileModuleRiff>();
   for (const char* name : {"riff", "avi", "wav", "rmi", "ani"}) add(name, riff);
+  // Photos and camera raw files.
+  add("bmp", std::make_shared<FileModuleBmp>());
+  add("crw", std::make_shared<FileModuleCrw>());
+  add("gif", std::make_shared<FileModuleGif>());
+  add("png", std::make_shared<FileModulePng>());
+  auto tiff = std::make_shared<FileModuleTiff>();
+  for (const char* name : {"tiff", "tif", "nef", "mrw", "mos", "cr2", "dcr", "dng", "kdc", "k25", "pef", "arw", "sr2", "srf"})
+    add(name, tiff);
+  add("wmf", std::make_shared<FileModuleWmf>());
+  add("orf", std::make_shared<FileModuleOrf>());
+  add("raf", std::make_shared<FileModuleRaf>());
+  add("rw2", std::make_shared<FileModuleRw2>());
   // Modules that only "FsScanner.cfg" names.
   add("RiffLocal", std::make_shared<FileModuleRiffLocal>());
 }
