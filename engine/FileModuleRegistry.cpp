@@ -27,7 +27,8 @@ FileModuleRegistry::FileModuleRegistry() {
   add("gif", std::make_shared<FileModuleGif>());
   add("png", std::make_shared<FileModulePng>());
   auto tiff = std::make_shared<FileModuleTiff>();
-  for (const char* name : {"tiff", "tif", "nef", "mrw", "mos", "cr2", "dcr", "dng", "kdc", "k25", "pef", "arw", "sr2", "srf"})
+  for (const char* name :
+       {"tiff", "tif", "nef", "mrw", "mos", "cr2", "dcr", "dng", "kdc", "k25", "pef", "arw", "sr2", "srf"})
     add(name, tiff);
   add("wmf", std::make_shared<FileModuleWmf>());
   add("orf", std::make_shared<FileModuleOrf>());

@@ -32,7 +32,8 @@ class HeapSearch {
     std::vector<uint8_t> buffer(FileModuleCrw::kCarry + FileModuleCrw::kPieceBytes);
     if (!reader_.read(from - FileModuleCrw::kCarry, buffer.data(), FileModuleCrw::kCarry)) return false;
     for (uint64_t piece = from; piece < to;) {
-      uint32_t n = static_cast<uint32_t>(to - piece < FileModuleCrw::kPieceBytes ? to - piece : FileModuleCrw::kPieceBytes);
+      uint32_t n =
+          static_cast<uint32_t>(to - piece < FileModuleCrw::kPieceBytes ? to - piece : FileModuleCrw::kPieceBytes);
       if (!reader_.read(piece, buffer.data() + FileModuleCrw::kCarry, n)) return false;
       // buffer[i] is the byte at base + i.
       uint64_t base = piece - FileModuleCrw::kCarry;

@@ -32,11 +32,16 @@ bool skipExtensionHead(ByteCursor& cursor, uint64_t& position) {
   if (!cursor.read(position + 1, head, 2)) return false;
   uint8_t label = head[0], size = head[1];
   position += 1;
-  if (label == 0xFF && (size == 0x0B || size == 0xFC)) position += 2 + uint64_t(size);  // application
-  else if (label == 0xFE) position += 1;                                               // comment
-  else if (label == 0xF9 && size == 4) position += 6;                                  // graphic control
-  else if (label == 0x01 && size == 0x0C) position += 14;                              // plain text
-  else return false;
+  if (label == 0xFF && (size == 0x0B || size == 0xFC))
+    position += 2 + uint64_t(size);  // application
+  else if (label == 0xFE)
+    position += 1;  // comment
+  else if (label == 0xF9 && size == 4)
+    position += 6;  // graphic control
+  else if (label == 0x01 && size == 0x0C)
+    position += 14;  // plain text
+  else
+    return false;
   return true;
 }
 

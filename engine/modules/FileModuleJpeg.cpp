@@ -53,7 +53,9 @@ ScanEnd findMarker(ByteCursor& cursor, uint64_t& position) {
 }
 
 // Start-of-frame codes: C0 to CF except DHT (C4), JPG (C8) and DAC (CC).
-bool isFrameMarker(uint8_t code) { return code >= 0xC0 && code <= 0xCF && code != 0xC4 && code != 0xC8 && code != 0xCC; }
+bool isFrameMarker(uint8_t code) {
+  return code >= 0xC0 && code <= 0xCF && code != 0xC4 && code != 0xC8 && code != 0xCC;
+}
 
 }  // namespace
 

@@ -92,9 +92,12 @@ void FileModuleOrf::findMakerPreview(Reader& reader, bool big, TiffLayout& layou
     if (h.ownBase) {
       base = note;
       const uint8_t* mark = text + h.ifdAt - 4;
-      if (memcmp(mark, "II", 2) == 0) order = false;
-      else if (memcmp(mark, "MM", 2) == 0) order = true;
-      else return;
+      if (memcmp(mark, "II", 2) == 0)
+        order = false;
+      else if (memcmp(mark, "MM", 2) == 0)
+        order = true;
+      else
+        return;
     }
     // The preview is named in the maker note's own IFD (older bodies) or in
     // its camera-settings IFD.

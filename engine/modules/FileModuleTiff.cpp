@@ -30,15 +30,16 @@ const uint32_t kMaxMinoltaBlocks = 1000;
 
 const uint32_t kJpegCompression = 6;
 
-bool isCanonWholeImageBody(const std::string& model) {
-  return model == "Canon EOS-1D" || model == "Canon EOS-1DS";
-}
+bool isCanonWholeImageBody(const std::string& model) { return model == "Canon EOS-1D" || model == "Canon EOS-1DS"; }
 
 // The byte order of a TIFF header; false when it is not one.
 bool tiffOrder(const uint8_t* header, bool& big) {
-  if (memcmp(header, kLittle, 4) == 0) big = false;
-  else if (memcmp(header, kBig, 4) == 0) big = true;
-  else return false;
+  if (memcmp(header, kLittle, 4) == 0)
+    big = false;
+  else if (memcmp(header, kBig, 4) == 0)
+    big = true;
+  else
+    return false;
   return true;
 }
 
@@ -47,9 +48,9 @@ uint64_t roundUp(uint64_t value, uint64_t step) { return (value + step - 1) / st
 // The thumbnail attributes of an image; those it does not know are left out.
 void setThumbnail(FileModule::File& file, const TiffImage& image) {
   const std::pair<const char*, uint32_t> fields[] = {
-      {"thumbnail_offset", image.offset},       {"thumbnail_size", image.size},
+      {"thumbnail_offset", image.offset},           {"thumbnail_size", image.size},
       {"thumbnail_compression", image.compression}, {"thumbnail_width", image.width},
-      {"thumbnail_height", image.height},       {"thumbnail_bits_per_sample", image.bitsPerSample},
+      {"thumbnail_height", image.height},           {"thumbnail_bits_per_sample", image.bitsPerSample},
       {"thumbnail_samples", image.samples}};
   for (const auto& field : fields)
     if (field.second != TiffImage::kUnknown) file.attributes.setUint32(field.first, field.second);
@@ -122,9 +123,12 @@ void FileModuleTiff::finish(Reader& reader, TiffLayout& layout, File& file, cons
 
 bool FileModuleTiff::analyzeMinolta(Reader& reader, const uint8_t* header, File& file) {
   bool big;
-  if (memcmp(header, kMinoltaBig, 4) == 0) big = true;
-  else if (memcmp(header, kMinoltaLittle, 4) == 0) big = false;
-  else return false;
+  if (memcmp(header, kMinoltaBig, 4) == 0)
+    big = true;
+  else if (memcmp(header, kMinoltaLittle, 4) == 0)
+    big = false;
+  else
+    return false;
   auto u16 = [big](const uint8_t* p) { return big ? be16(p) : le16(p); };
   auto u32 = [big](const uint8_t* p) { return big ? be32(p) : le32(p); };
   uint64_t dataStart = uint64_t(u32(header + 4)) + 8;

@@ -25,11 +25,11 @@ const ModelRow kEastmanKodak[] = {{"KODAK DC20 DIGITAL CAMERA", false, "k25"},
                                   {"Kodak DC120 ZOOM Digital Camera", false, "kdc"},
                                   {nullptr, false, nullptr}};
 // Kodak's professional bodies that write plain TIFF.
-const ModelRow kKodak[] = {{"DCS315C", false, "tif"},  {"DCS330C", false, "tif"},  {"DCS420", false, "tif"},
-                           {"DCS460A", false, "tif"},  {"DCS460", false, "tif"},   {"DCS520C", false, "tif"},
-                           {"DCS560C", false, "tif"},  {"DCS620C", false, "tif"},  {"DCS620X", false, "tif"},
-                           {"DCS660C", false, "tif"},  {"DCS660M", false, "tif"},  {"EOSDCS1", false, "tif"},
-                           {"EOSDCS3B", false, "tif"}, {"NC2000F", false, "tif"},  {nullptr, false, nullptr}};
+const ModelRow kKodak[] = {{"DCS315C", false, "tif"},  {"DCS330C", false, "tif"}, {"DCS420", false, "tif"},
+                           {"DCS460A", false, "tif"},  {"DCS460", false, "tif"},  {"DCS520C", false, "tif"},
+                           {"DCS560C", false, "tif"},  {"DCS620C", false, "tif"}, {"DCS620X", false, "tif"},
+                           {"DCS660C", false, "tif"},  {"DCS660M", false, "tif"}, {"EOSDCS1", false, "tif"},
+                           {"EOSDCS3B", false, "tif"}, {"NC2000F", false, "tif"}, {nullptr, false, nullptr}};
 const ModelRow kCanon[] = {{"Canon EOS-1D", true, "tif"},
                            {"Canon EOS-1DS", true, "tif"},
                            {"EOS D2000C", false, "tif"},

@@ -40,8 +40,8 @@ enum Type : uint16_t { kAscii = 2, kShort = 3, kLong = 4 };
 const uint32_t kEntryBytes = 12;
 
 // Tags that may occur once per IFD, in the order of the bits that mark them.
-const uint16_t kOnceOnly[] = {kImageWidth,    kImageLength,     kBitsPerSample, kCompression,
-                              kStripOffsets,  kStripByteCounts, kTileOffsets,   kTileByteCounts};
+const uint16_t kOnceOnly[] = {kImageWidth,   kImageLength,     kBitsPerSample, kCompression,
+                              kStripOffsets, kStripByteCounts, kTileOffsets,   kTileByteCounts};
 
 int onceBit(uint16_t tag) {
   for (size_t i = 0; i < sizeof kOnceOnly / sizeof kOnceOnly[0]; ++i)
@@ -106,17 +106,22 @@ bool TiffWalk::readIfd(uint64_t offset, uint16_t minEntries, bool withNext, std:
 
 bool TiffWalk::scalar(const Entry& e, uint32_t& out) const {
   if (e.count != 1) return false;
-  if (e.type == kShort) out = u16(e.field);
-  else if (e.type == kLong) out = e.value;
-  else return false;
+  if (e.type == kShort)
+    out = u16(e.field);
+  else if (e.type == kLong)
+    out = e.value;
+  else
+    return false;
   return true;
 }
 
 bool TiffWalk::values(const Entry& e, uint32_t maxBytes, std::vector<uint32_t>& out) {
   if ((e.type != kShort && e.type != kLong) || e.count == 0 || e.length > maxBytes) return false;
   std::vector<uint8_t> data(e.length);
-  if (e.length <= 4) memcpy(data.data(), e.field, e.length);
-  else if (!cursor_.read(e.value, data.data(), e.length)) return false;
+  if (e.length <= 4)
+    memcpy(data.data(), e.field, e.length);
+  else if (!cursor_.read(e.value, data.data(), e.length))
+    return false;
   out.resize(e.count);
   for (uint32_t i = 0; i < e.count; ++i) out[i] = e.type == kShort ? u16(&data[2 * i]) : u32(&data[4 * i]);
   return true;
@@ -127,8 +132,10 @@ bool TiffWalk::text(const Entry& e, std::string& out) {
   // Only the first kMaxNameBytes count; short texts lie in the entry itself.
   size_t n = static_cast<size_t>(e.length < kMaxNameBytes ? e.length : kMaxNameBytes);
   char buffer[kMaxNameBytes];
-  if (e.length <= 4) memcpy(buffer, e.field, n);
-  else if (!cursor_.read(e.value, buffer, n)) return false;
+  if (e.length <= 4)
+    memcpy(buffer, e.field, n);
+  else if (!cursor_.read(e.value, buffer, n))
+    return false;
   out.assign(buffer, strnlen(buffer, n));
   return true;
 }
@@ -175,8 +182,10 @@ bool TiffWalk::parseIfd(uint64_t offset, bool mainChain, int depth, uint64_t* ne
       case kBitsPerSample: {
         if (e.type != kShort || e.count == 0) return false;
         uint8_t first[2];
-        if (e.length <= 4) memcpy(first, e.field, 2);
-        else if (!cursor_.read(e.value, first, 2)) return false;
+        if (e.length <= 4)
+          memcpy(first, e.field, 2);
+        else if (!cursor_.read(e.value, first, 2))
+          return false;
         image.bitsPerSample = u16(first);
         image.samples = e.count;
         kodak[kSlotBits] = &e;
@@ -223,8 +232,10 @@ bool TiffWalk::parseIfd(uint64_t offset, bool mainChain, int depth, uint64_t* ne
         break;
       case kSubIfds:
         if (e.type != kLong || e.count == 0) return false;
-        if (e.count == 1) list.push_back(e.value);
-        else if (!values(e, kMaxSubIfdBytes, list)) return false;
+        if (e.count == 1)
+          list.push_back(e.value);
+        else if (!values(e, kMaxSubIfdBytes, list))
+          return false;
         for (uint32_t sub : list)
           if (!parseIfd(sub, false, depth + 1, nullptr)) return false;
         break;
