@@ -3,13 +3,22 @@
 #include "engine/FileModuleRegistry.h"
 
 #include "engine/modules/FileModuleAsf.h"
+#include "engine/modules/FileModuleBmp.h"
+#include "engine/modules/FileModuleCrw.h"
+#include "engine/modules/FileModuleGif.h"
 #include "engine/modules/FileModuleJpeg.h"
 #include "engine/modules/FileModuleMov.h"
 #include "engine/modules/FileModuleMp3.h"
 #include "engine/modules/FileModuleMpeg.h"
-#include "engine/modules/FileModuleWmv.h"
+#include "engine/modules/FileModuleOrf.h"
+#include "engine/modules/FileModulePng.h"
+#include "engine/modules/FileModuleRaf.h"
 #include "engine/modules/FileModuleRiff.h"
 #include "engine/modules/FileModuleRiffLocal.h"
+#include "engine/modules/FileModuleRw2.h"
+#include "engine/modules/FileModuleTiff.h"
+#include "engine/modules/FileModuleWmf.h"
+#include "engine/modules/FileModuleWmv.h"
 
 FileModuleRegistry::FileModuleRegistry() {
   // The one table of format modules: a new module is added here, under all
@@ -17,6 +26,19 @@ FileModuleRegistry::FileModuleRegistry() {
   add("jpeg", std::make_shared<FileModuleJpeg>());
   auto riff = std::make_shared<FileModuleRiff>();
   for (const char* name : {"riff", "avi", "wav", "rmi", "ani"}) add(name, riff);
+  // Photos and camera raw files.
+  add("bmp", std::make_shared<FileModuleBmp>());
+  add("crw", std::make_shared<FileModuleCrw>());
+  add("gif", std::make_shared<FileModuleGif>());
+  add("png", std::make_shared<FileModulePng>());
+  auto tiff = std::make_shared<FileModuleTiff>();
+  for (const char* name :
+       {"tiff", "tif", "nef", "mrw", "mos", "cr2", "dcr", "dng", "kdc", "k25", "pef", "arw", "sr2", "srf"})
+    add(name, tiff);
+  add("wmf", std::make_shared<FileModuleWmf>());
+  add("orf", std::make_shared<FileModuleOrf>());
+  add("raf", std::make_shared<FileModuleRaf>());
+  add("rw2", std::make_shared<FileModuleRw2>());
   // Audio and video.  "wmv" takes only files with a video stream, in every
   // registry: the scanner and the file case share one.
   auto asf = std::make_shared<FileModuleAsf>();

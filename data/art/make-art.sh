@@ -92,7 +92,7 @@ photo='#1e88e5' raw='#00897b' audio='#ef6c00' video='#8e24aa'
 archive='#6d4c41' document='#2e7d32' web='#0277bd' disk='#455a64' other='#757575'
 
 for t in jpeg jpg png gif bmp tiff tif wmf ani; do type_icon $t $photo photo; done
-for t in crw cr2 nef mrw mos dcr dng kdc k25 pef arw sr2 srf orf raf x3f; do
+for t in crw cr2 nef mrw mos dcr dng kdc k25 pef arw sr2 srf orf raf rw2 x3f; do
   type_icon $t $raw raw
 done
 for t in mp3 wav wma rmi; do type_icon $t $audio audio; done

@@ -52,7 +52,39 @@ ScanEnd findMarker(ByteCursor& cursor, uint64_t& position) {
   return ScanEnd::kExhausted;
 }
 
+// Start-of-frame codes: C0 to CF except DHT (C4), JPG (C8) and DAC (CC).
+bool isFrameMarker(uint8_t code) {
+  return code >= 0xC0 && code <= 0xCF && code != 0xC4 && code != 0xC8 && code != 0xCC;
+}
+
 }  // namespace
+
+FileModuleJpeg::Frame FileModuleJpeg::readGeometry(ByteCursor& cursor, uint64_t position, JpegGeometry& geometry) {
+  uint8_t soi[2];
+  if (!cursor.read(position, soi, 2) || soi[0] != 0xFF || soi[1] != 0xD8) return Frame::kBad;
+  position += 2;
+  for (uint32_t step = 0; step < kMaxFrameMarkers; ++step) {
+    uint8_t head[4];
+    if (!cursor.read(position, head, 2) || head[0] != 0xFF) return Frame::kBad;
+    if (head[1] == 0xFF) {  // a fill byte
+      ++position;
+      continue;
+    }
+    if (head[1] == 0xDA) return Frame::kNoFrame;
+    if (!cursor.read(position, head, 4)) return Frame::kBad;
+    if (isFrameMarker(head[1])) {
+      uint8_t frame[6];
+      if (!cursor.read(position + 4, frame, sizeof frame)) return Frame::kBad;
+      geometry.bitsPerSample = frame[0];
+      geometry.height = be16(frame + 1);
+      geometry.width = be16(frame + 3);
+      geometry.samples = frame[5];
+      return Frame::kFound;
+    }
+    position += 2 + uint64_t(be16(head + 2));
+  }
+  return Frame::kBad;
+}
 
 bool FileModuleJpeg::scan(const uint8_t* sector, uint32_t length) {
   return length >= 3 && sector[0] == 0xFF && sector[1] == 0xD8 && sector[2] == 0xFF;

@@ -4,6 +4,16 @@
 
 #include "engine/FileModule.h"
 
+class ByteCursor;
+
+// What a JPEG stream's frame header says about its picture.
+struct JpegGeometry {
+  uint32_t width = 0;
+  uint32_t height = 0;
+  uint32_t bitsPerSample = 0;
+  uint32_t samples = 0;
+};
+
 class FileModuleJpeg : public FileModule {
  public:
   // The first three bytes are FF D8 FF.
@@ -14,4 +24,14 @@ class FileModuleJpeg : public FileModule {
   bool analyze(Reader& reader, File& file) override;
 
   static constexpr uint32_t kPieceSize = 4096;
+
+  // The frame header of the JPEG stream that starts at `position`: walks the
+  // marker segments from the start-of-image marker to the first
+  // start-of-frame marker (any coding process).  kNoFrame when a start of
+  // scan comes first; kBad when there is no start-of-image marker, a marker
+  // is missing or a read fails.  Reads only the segment heads, at most
+  // kMaxFrameMarkers of them.
+  enum class Frame { kFound, kNoFrame, kBad };
+  static Frame readGeometry(ByteCursor& cursor, uint64_t position, JpegGeometry& geometry);
+  static constexpr uint32_t kMaxFrameMarkers = 1000;
 };
