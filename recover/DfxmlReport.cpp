@@ -71,6 +71,9 @@ ReportedFile reportedFileOf(const FileModule::File& file) {
   out.originalName = file.attributes.getString("fn");
   if (file.attributes.getInt32("fs", -1) >= 0) out.allocated = file.attributes.getBool("deleted", false) ? 0 : 1;
   out.fragmented = file.attributes.getBool("fragmented", false);
+  out.raw = file.attributes.getBool("raw", false);
+  out.previewSize = file.attributes.getUint32("thumbnail_size", 0);
+  if (out.previewSize) out.previewOffset = file.attributes.getUint32("thumbnail_offset", 0);
   return out;
 }
 
@@ -135,6 +138,10 @@ void DfxmlReport::fileObject(const ReportedFile& file) {
   put("    <mzk:type>" + xmlEscape(file.type) + "</mzk:type>\n");
   if (!file.originalName.empty()) put("    <mzk:original_name>" + xmlEscape(file.originalName) + "</mzk:original_name>\n");
   if (file.fragmented) put("    <mzk:fragmented>1</mzk:fragmented>\n");
+  if (file.raw) put("    <mzk:raw>1</mzk:raw>\n");
+  if (file.previewSize)
+    put("    <mzk:preview offset=\"" + std::to_string(file.previewOffset) + "\" size=\"" +
+        std::to_string(file.previewSize) + "\"/>\n");
   if (file.unreadableBytes)
     put("    <mzk:unreadable_bytes>" + std::to_string(file.unreadableBytes) + "</mzk:unreadable_bytes>\n");
   put("  </fileobject>\n");

@@ -32,6 +32,9 @@ struct ReportedFile {
   std::string originalName;  // "fn": the name in the file system
   int allocated = -1;        // 1 live, 0 deleted, -1 not from a file system
   bool fragmented = false;
+  bool raw = false;          // a camera raw file
+  uint64_t previewOffset = 0;  // its embedded preview, when previewSize is not 0
+  uint64_t previewSize = 0;
 };
 
 // The report's description of a found file, without what writing it adds

@@ -52,6 +52,9 @@ TEST(DfxmlDocument, ValidatesAgainstTheSchemaAndCarriesEveryFact) {
     named.attributes.set("fn", "A&B.JPG");
     named.attributes.setBool("deleted", true);
     named.attributes.setBool("fragmented", true);
+    named.attributes.setBool("raw", true);
+    named.attributes.setUint32("thumbnail_offset", 4096);
+    named.attributes.setUint32("thumbnail_size", 700);
     ReportedFile b = reportedFileOf(named);
     b.filename = "A&B-8192.JPG";
     b.runs = {{0, 8192, 4096}, {4096, 65536, 904}};
@@ -70,6 +73,7 @@ TEST(DfxmlDocument, ValidatesAgainstTheSchemaAndCarriesEveryFact) {
         "<filename>A&amp;B-8192.JPG</filename>\n    <filesize>5000</filesize>\n    <alloc>0</alloc>",
         "<byte_run file_offset=\"4096\" img_offset=\"65536\" len=\"904\"/>",
         "<mzk:original_name>A&amp;B.JPG</mzk:original_name>\n    <mzk:fragmented>1</mzk:fragmented>\n"
+        "    <mzk:raw>1</mzk:raw>\n    <mzk:preview offset=\"4096\" size=\"700\"/>\n"
         "    <mzk:unreadable_bytes>512</mzk:unreadable_bytes>",
         "<mzk:summary files_recovered=\"2\" unreadable_bytes=\"512\"/>\n</dfxml>\n"})
     EXPECT_NE(xml.find(expected), std::string::npos) << expected;
