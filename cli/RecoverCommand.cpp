@@ -109,12 +109,23 @@ std::string rangesText(const std::vector<std::pair<uint64_t, uint64_t>>& ranges)
 
 void complain(const std::string& message) { fprintf(stderr, "%s: %s\n", kProgram, message.c_str()); }
 
+std::string listFlags(const FileModule::File& file) {
+  const Attributes& a = file.attributes;
+  std::vector<std::string> flags;
+  if (a.getBool("raw", false)) flags.push_back("raw");
+  if (a.getUint32("thumbnail_size", 0))
+    flags.push_back("preview=" + std::to_string(a.getUint32("thumbnail_offset", 0)) + "+" +
+                    std::to_string(a.getUint32("thumbnail_size", 0)));
+  std::string text;
+  for (const std::string& flag : flags) text += (text.empty() ? "" : ",") + flag;
+  return text.empty() ? "-" : text;
+}
+
 std::string listLine(const FileModule::File& file) {
   const Attributes& a = file.attributes;
   return std::to_string(file.offset) + "\t" + std::to_string(file.size) + "\t" + listField(a.getString("t")) + "\t" +
          (a.getBool("fragmented", false) ? "1" : "0") + "\t" + (a.getBool("deleted", false) ? "1" : "0") + "\t" +
-         std::to_string(a.getInt32("fs", -1)) + "\t" +
-         listField(a.getString("fn"));
+         std::to_string(a.getInt32("fs", -1)) + "\t" + listFlags(file) + "\t" + listField(a.getString("fn"));
 }
 
 namespace {

@@ -45,6 +45,9 @@ class RecoverCommand {
 };
 
 // A line of --list for one found file.
+// The --list line: offset, size, type, fragmented, deleted, fs, flags (a
+// comma-separated list such as "raw,preview=OFFSET+SIZE", or "-"), name.
+std::string listFlags(const FileModule::File& file);
 std::string listLine(const FileModule::File& file);
 
 // Prints "mzk-recover: <message>" on stderr.

@@ -25,6 +25,6 @@ TEST(DeviceInput, DevicesAreListedByTheAllowedBusesAndADeviceIsScanned) {
 
   r = runRecover({"--list", loop.node()});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("\tjpeg\t0\t0\t0\tPHOTO.JPG"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\tjpeg\t0\t0\t0\t-\tPHOTO.JPG"), std::string::npos) << r.out;
   EXPECT_EQ(runRecover({"--devices", loop.node()}).status, 1);
 }

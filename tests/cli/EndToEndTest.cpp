@@ -156,7 +156,7 @@ TEST_F(EndToEndTest, ListPrintsOneTabSeparatedLinePerFileInTheOrderFound) {
     std::string field;
     while (std::getline(in, field, '\t')) fields.push_back(field);
     if (line.back() == '\t') fields.push_back("");
-    ASSERT_EQ(fields.size(), 7u) << line;
+    ASSERT_EQ(fields.size(), 8u) << line;
     uint64_t offset = std::stoull(fields[0]);
     EXPECT_GE(offset, previous) << "signature hits come in medium order";
     previous = offset;
@@ -164,7 +164,8 @@ TEST_F(EndToEndTest, ListPrintsOneTabSeparatedLinePerFileInTheOrderFound) {
     EXPECT_EQ(fields[3], "0");
     EXPECT_EQ(fields[4], "0");
     EXPECT_EQ(fields[5], "-1");
-    EXPECT_EQ(fields[6], "");
+    EXPECT_EQ(fields[6], "-");
+    EXPECT_EQ(fields[7], "");
     if (next < card->photos.size() && offset == card->photos[next].offset) {
       EXPECT_EQ(std::stoull(fields[1]), card->photos[next].bytes.size()) << card->photos[next].name;
       ++next;

@@ -35,10 +35,10 @@ TEST(ExfatCard, ListedWithNamesRecoveredUnderThemAndReportedRunByRun) {
     std::vector<std::string> fields;
     std::istringstream cells(line);
     for (std::string cell; std::getline(cells, cell, '\t');) fields.push_back(cell);
-    if (fields.size() == 7 && fields[5] == "0") rows.push_back(std::vector<std::string>(fields.begin() + 1, fields.end()));
+    if (fields.size() == 8 && fields[5] == "0") rows.push_back(std::vector<std::string>(fields.begin() + 1, fields.end()));
   }
-  EXPECT_EQ((std::vector<std::vector<std::string>>{{std::to_string(first.size()), "jpeg", "1", "0", "0", "IMG_0001.JPG"},
-                                                   {std::to_string(second.size()), "jpeg", "0", "1", "0", "IMG_0002.JPG"}}),
+  EXPECT_EQ((std::vector<std::vector<std::string>>{{std::to_string(first.size()), "jpeg", "1", "0", "0", "-", "IMG_0001.JPG"},
+                                                   {std::to_string(second.size()), "jpeg", "0", "1", "0", "-", "IMG_0002.JPG"}}),
             rows);
 
   std::string out = dir.file("out"), report = dir.file("r.xml");

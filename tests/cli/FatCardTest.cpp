@@ -67,7 +67,7 @@ TEST_F(FatCardTest, LiveFileIsListedWithItsVolumeAndNameAndRecoveredExact) {
   EXPECT_EQ(rows[0][3], "0");
   EXPECT_EQ(rows[0][4], "0") << "live";
   EXPECT_EQ(rows[0][5], "0");
-  EXPECT_EQ(rows[0][6], "Holiday Photo.jpg");
+  EXPECT_EQ(rows[0][7], "Holiday Photo.jpg");
   std::string out = dir.file("out");
   ToolResult r = runRecover({"-o", out, image});
   EXPECT_EQ(r.status, 0) << r.err;
@@ -79,7 +79,7 @@ TEST_F(FatCardTest, LiveFileIsListedWithItsVolumeAndNameAndRecoveredExact) {
   ASSERT_EQ(deleted.size(), 1u);
   EXPECT_EQ(deleted[0][0], rows[0][0]);
   EXPECT_EQ(deleted[0][4], "1");
-  EXPECT_EQ(deleted[0][6], "Holiday Photo.jpg");
+  EXPECT_EQ(deleted[0][7], "Holiday Photo.jpg");
 }
 
 TEST_F(FatCardTest, FragmentedFileGetsTheMarkAndItsRunsRebuildIt) {
@@ -93,7 +93,7 @@ TEST_F(FatCardTest, FragmentedFileGetsTheMarkAndItsRunsRebuildIt) {
   ASSERT_EQ(fat.size(), 1u);
   rows = fat;
   EXPECT_EQ(rows[0][3], "1");
-  EXPECT_EQ(rows[0][6], "FRAG.JPG");
+  EXPECT_EQ(rows[0][7], "FRAG.JPG");
   std::string out = dir.file("out");
   std::string report = dir.file("r.xml");
   ToolResult r = runRecover({"-o", out, "--report", report, image});

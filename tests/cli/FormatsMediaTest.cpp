@@ -34,7 +34,7 @@ TEST(FormatsMediaTest, AudioAndVideoComeBackFromAQuickFormattedCard) {
     const mzktest::MediaFile* file = mzktest::mediaFile(name);
     ASSERT_NE(file, nullptr) << line;
     std::string size = std::to_string(file->bytes.size());
-    EXPECT_NE(carved.find(offset + "\t" + size + "\t" + file->type + "\t0\t0\t-1\t\n"), std::string::npos) << file->name;
+    EXPECT_NE(carved.find(offset + "\t" + size + "\t" + file->type + "\t0\t0\t-1\t-\t\n"), std::string::npos) << file->name;
     EXPECT_TRUE(readFile(dir.file("out/" + offset + "-" + size + "." + file->type)) == file->bytes) << file->name;
     ++checked;
   }
