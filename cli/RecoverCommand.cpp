@@ -23,6 +23,7 @@
 #include "filesystems/FileSystems.h"
 #include "recover/DfxmlReport.h"
 #include "recover/FileRecoverer.h"
+#include "recover/FreeSpace.h"
 #include "shell/CString.h"
 #include "shell/Config.h"
 #include "shell/DebugLog.h"
@@ -334,7 +335,25 @@ int RecoverCommand::run() {
   }
 
   uint64_t total = 0;
-  for (const FileModule::File& file : files) total += file.size;
+  std::vector<uint64_t> sizes;
+  for (const FileModule::File& file : files) {
+    total += file.size;
+    sizes.push_back(file.size);
+  }
+  // Room for everything, before anything is written: a recovery that fills
+  // the disk half-way helps nobody.
+  FreeSpace space = freeSpaceIn(options_.outputFolder);
+  if (space.known && spaceNeeded(space, sizes) > space.freeBytes) {
+    size_t fit = filesThatFit(space, sizes);
+    uint64_t fitBytes = 0;
+    for (size_t i = 0; i < fit; ++i) fitBytes += sizes[i];
+    complain("not enough space in " + options_.outputFolder + ": the " + std::to_string(files.size()) +
+             " files need " + std::to_string(spaceNeeded(space, sizes)) + " bytes, " +
+             std::to_string(space.freeBytes) + " are free; the first " + std::to_string(fit) + " files (" +
+             std::to_string(fitBytes) + " bytes) would fit. Nothing was recovered: free some space, choose "
+             "another folder, or narrow the choice with --types or --min-size");
+    return kExitEnvironment;
+  }
   AnswerYesToAll answers;
   FileRecoverer recoverer(&progress, &answers, fileCase.get(), total, options_.outputFolder);
   recoverer.setMedium(identity);
@@ -342,7 +361,7 @@ int RecoverCommand::run() {
   recoverer.setHashing(!options_.reportPath.empty());
   progress.beginPhase("recover", total);
   uint64_t recovered = 0, done = 0;
-  bool aborted = false;
+  bool aborted = false, full = false;
   for (const FileModule::File& file : files) {
     progress.setFilesDone(++done, files.size());
     bool ok;
@@ -364,12 +383,18 @@ int RecoverCommand::run() {
           environmentProblem_ = true;
           complain("refusing to write " + source + ": the destination lies on the medium");
           break;
+        case FileRecoverer::NoSpace:
+          environmentProblem_ = true;
+          full = true;
+          complain(options_.outputFolder + " is full: cannot write " + source + " (the incomplete file was removed)");
+          break;
         default:
           environmentProblem_ = true;
           complain("cannot write " + source + " to " +
                    (recoverer.lastPath().empty() ? recoverer.destinationPath(file) : recoverer.lastPath()) +
-                   (recoverer.lastPath().empty() ? "" : " (incomplete file left)"));
+                   (recoverer.lastPath().empty() ? "" : " (the incomplete file was removed)"));
       }
+      if (full) break;
       continue;
     }
     ++recovered;
