@@ -17,6 +17,7 @@
 #include "engine/FileCase.h"
 #include "engine/PatternsFile.h"
 #include "engine/ScanRun.h"
+#include "engine/TypeFamily.h"
 #include "media/ReaderFile.h"
 #include "filesystems/FileSystems.h"
 #include "recover/DfxmlReport.h"
@@ -120,7 +121,7 @@ bool RecoverCommand::wanted(const FileModule::File& file) const {
   if (options_.types.empty()) return true;
   std::string type = asciiLower(file.attributes.getString("t"));
   for (const std::string& t : options_.types)
-    if (t == type) return true;
+    if (typeSelects(t, type)) return true;
   return false;
 }
 

@@ -42,6 +42,7 @@ void Scanner::init(const PatternTable& patterns, Callback* callback) {
   pending_.clear();
   assignSilencing(patterns_);
   silentUntil_.assign(patterns_.size(), 0);
+  coveredUntil_ = 0;
   indexPatterns();
 }
 
@@ -86,6 +87,7 @@ void Scanner::check(uint64_t position, const uint8_t* sector, uint32_t length) {
       int32_t i = static_cast<int32_t>(w * 64 + bit);
       const Pattern& p = patterns_[i];
       if (position < silentUntil_[i]) continue;
+      if (p.onlyOutsideFiles() && position < coveredUntil_) continue;
       if (!p.matches(sector, length)) continue;
 
       if (!p.analyzeModule()) {
@@ -105,6 +107,7 @@ void Scanner::check(uint64_t position, const uint8_t* sector, uint32_t length) {
       // Saturating: a size from a module never wraps the end past zero.
       uint64_t end = file.size > UINT64_MAX - position ? UINT64_MAX : position + file.size;
       if (p.silencesItself()) silentUntil_[i] = end;
+      coveredUntil_ = std::max(coveredUntil_, end);
       flushPending(position);
       if (callback_) {
         file.offset = position;

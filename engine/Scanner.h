@@ -48,6 +48,9 @@ class Scanner {
   // Per pattern: the medium position below which it stays silent (the end
   // of the last file it found, for patterns that silence themselves).
   std::vector<uint64_t> silentUntil_;
+  // The end of the furthest file found so far (patterns that only look
+  // outside found files).
+  uint64_t coveredUntil_ = 0;
   // Patterns that may match a sector, by the sector's byte at each
   // pattern's offset: per-sector work is a table lookup.
   struct Dispatch;
