@@ -25,6 +25,10 @@ const uint64_t kCrcBytes = 4;
 const size_t kMainBytes = 260;
 const uint8_t kTypeMain = 2;
 const uint32_t kMaxExtended = 64;
+// Main header fields.
+const size_t kHostOs = 7;
+const uint8_t kHostUnix = 2;
+const size_t kModifiedAt = 16;
 
 // Past the extended headers that start at `position`; false when they
 // cannot be read or run past the reader.
@@ -117,7 +121,13 @@ bool FileModuleArj::analyze(Reader& reader, File& file) {
   file.size = position;
   std::string name = archiveName(main, have);
   if (!name.empty()) file.attributes.set("name", name);
+  // Archives made on UNIX hosts hold seconds since 1970 where others hold
+  // a DOS date and time (arj for UNIX writes them so).
+  uint32_t stamp = le32(main + kModifiedAt);
   int32_t time = 0;
-  if (dosTime(le32(main + 16), time)) file.attributes.setInt32("time", time);
+  if (main[kHostOs] == kHostUnix)
+    file.attributes.setInt32("time", static_cast<int32_t>(stamp));
+  else if (dosTime(stamp, time))
+    file.attributes.setInt32("time", time);
   return true;
 }

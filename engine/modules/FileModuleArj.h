@@ -12,7 +12,8 @@ class FileModuleArj : public FileModule {
   // (a cut archive comes back as its whole entries); at least one header
   // must follow the main one.  "t" is "arj"; "name" is the archive name of
   // the main header without its ".arj" (in the archive-name character
-  // set), "time" the main header's DOS time as local time.
+  // set), "time" the main header's modification time (a DOS time taken as
+  // local time, or seconds since 1970 from UNIX hosts).
   bool analyze(Reader& reader, File& file) override;
 
   static constexpr uint32_t kMaxEntries = 1u << 20;
