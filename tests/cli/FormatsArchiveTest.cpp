@@ -20,11 +20,9 @@ std::vector<std::vector<std::string>> listOf(const std::vector<std::string>& arg
   std::vector<std::vector<std::string>> rows;
   std::istringstream in(r.out);
   for (std::string line; std::getline(in, line);) {
-    std::vector<std::string> fields;
     std::istringstream row(line);
-    for (std::string field; std::getline(row, field, '\t');) fields.push_back(field);
-    fields.resize(7);
-    rows.push_back(fields);
+    rows.emplace_back(7);
+    for (std::string& field : rows.back()) std::getline(row, field, '\t');
   }
   return rows;
 }
@@ -53,11 +51,8 @@ TEST(FormatsArchive, EveryFileAFatDirectoryNamesComesBackAndZipSelectsOfficeDocu
   std::string image = dir.file("card.img");
   ASSERT_TRUE(shell("truncate -s 32M " + mzktest::quote(image) + " && mkfs.vfat -F 16 " + mzktest::quote(image)));
   // Files that no pattern knows, named as users name them, one deleted.
-  std::map<std::string, std::string> files = {{"notes.pdf", mzktest::noise(3000, 1)},
-                                              {"song.ogg", mzktest::noise(7000, 2)},
-                                              {"run.sh", "#!/bin/sh\necho hello\n"},
-                                              {"README", mzktest::noise(900, 3)},
-                                              {"Old notes.xyz", mzktest::noise(2500, 4)}};
+  std::map<std::string, std::string> files = {{"notes.pdf", mzktest::noise(3000, 1)}, {"song.ogg", mzktest::noise(7000, 2)},
+      {"run.sh", "#!/bin/sh\necho hello\n"}, {"README", mzktest::noise(900, 3)}, {"Old notes.xyz", mzktest::noise(2500, 4)}};
   for (const mzktest::Sample& s : mzktest::archiveSamples()) files[s.name] = s.bytes;
   for (const auto& f : files) {
     writeFile(dir.file("f"), f.second);
@@ -87,8 +82,5 @@ TEST(FormatsArchive, EveryFileAFatDirectoryNamesComesBackAndZipSelectsOfficeDocu
   EXPECT_GT(types["zip"], 0);
   bool office = mzktest::archiveSample("letter.docx") != nullptr;
   EXPECT_EQ(types.size(), office ? 3u : 1u);
-  if (office) {
-    EXPECT_GT(types["docx"], 0);
-    EXPECT_GT(types["odt"], 0);
-  }
+  EXPECT_EQ(types.count("docx") + types.count("odt"), office ? 2u : 0u);
 }

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <ctime>
 #include <functional>
 #include <map>
 
@@ -25,10 +24,7 @@ const uint64_t kRefused = UINT64_MAX;
 
 FileModule& moduleFor(const std::string& type) {
   static FileModuleRegistry registry;
-  static const std::map<std::string, std::string> kModules = {
-      {"docx", "zip"}, {"odt", "zip"}, {"msi", "ole"}, {"html", "text"}, {"xml", "text"}};
-  auto it = kModules.find(type);
-  return *registry.findModule(it == kModules.end() ? type : it->second);
+  return *registry.findModule(type == "html" || type == "xml" ? "text" : type);
 }
 
 // The size the module finds in exactly `bytes`, or kRefused.
@@ -66,11 +62,23 @@ TEST(ArchiveFormats, EverySampleEndsExactlyAmongNoiseAndNothingElseIsFound) {
   CarveImage image;
   for (const Sample& s : archiveSamples()) image.add(s.name, s.bytes, 3);
   image.pad(4);
+  // Titles and save times where the formats carry them (LibreOffice writes
+  // the UTF-8 code page, and no save time for a new document).
+  const std::map<std::string, std::pair<std::string, bool>> kCarried = {
+      {"letter.doc", {"Gr\xC3\xBC\xC3\x9F" "e aus K\xC3\xB6ln", false}}, {"sheet.xls", {"Sheet title", false}},
+      {"slides.ppt", {"Slides", false}}, {"setup.msi", {"Installation Database", true}}, {"archive.arj", {"archive", true}}};
   std::vector<FileModule::File> found = scanImage(image.bytes());
   for (const auto& placed : image.files()) {
     const FileModule::File* file = foundAt(found, placed.offset, archiveSample(placed.name)->type);
     ASSERT_NE(file, nullptr) << placed.name;
     EXPECT_EQ(file->size, placed.bytes.size()) << placed.name;
+    auto carried = kCarried.find(placed.name);
+    bool timed = carried != kCarried.end() && carried->second.second;
+    EXPECT_EQ(file->attributes.getString("name"), carried == kCarried.end() ? "" : carried->second.first);
+    EXPECT_EQ(file->attributes.has("time"), timed) << placed.name;
+    if (timed) {  // made with the sample (DOS times count in 2 s steps)
+      EXPECT_NEAR(file->attributes.getInt32("time", 0), double(modifiedTime(placed.name)), 120.0) << placed.name;
+    }
   }
   // No plain text inside the archives and documents, nothing in the noise.
   for (const FileModule::File& file : found) {
@@ -84,14 +92,10 @@ TEST(ArchiveFormats, CutDamagedOrOverstatedFilesAreRefusedOrEndAtTheirLastWholeM
   typedef std::function<void(std::string&, const Sample&)> Damage;
   auto cutAt = [](double fraction) { return [=](std::string& b, const Sample&) { b.resize(size_t(b.size() * fraction)); }; };
   auto cutInNoise = [](std::string& b, const Sample& s) { b.resize(secondMember(s) + 300); };
-  auto put32 = [](std::function<uint64_t(const Sample&)> at, uint32_t v) {
-    return [=](std::string& b, const Sample& s) { setLe32(b, at(s), v); };
-  };
-  auto breakByte = [](std::function<uint64_t(const Sample&)> at) {
-    return [=](std::string& b, const Sample& s) { b[at(s)] ^= 0x20; };
-  };
-  auto member = [](uint64_t plus) { return [=](const Sample& s) { return secondMember(s) + plus; }; };
-  auto nulAt = [](double fraction) { return [=](std::string& b, const Sample&) { b[size_t(b.size() * fraction)] = 0; }; };
+  // At `at` bytes into the second member's header: a broken byte, or a huge data length.
+  auto breakAt = [](uint64_t at) { return [=](std::string& b, const Sample& s) { b[secondMember(s) + at] ^= 0x20; }; };
+  auto hugeAt = [](uint64_t at) { return [=](std::string& b, const Sample& s) { setLe32(b, secondMember(s) + at, 0x7FFFFFFF); }; };
+  auto zeroAtHalf = [](std::string& b, const Sample&) { b[b.size() / 2] = 0; };
   const uint64_t kWholeMembers = kRefused - 1;  // the end of the first member
   struct Case {
     const char* sample;
@@ -100,31 +104,24 @@ TEST(ArchiveFormats, CutDamagedOrOverstatedFilesAreRefusedOrEndAtTheirLastWholeM
     uint64_t expected;
   } cases[] = {
       {"deflated.zip", "cut in the central directory", cutAt(0.999), kRefused},
-      {"streamed.zip", "cut in the data", cutAt(0.5), kRefused},
-      {"deflated.zip", "second local header broken",
-       [](std::string& b, const Sample&) { b[b.find("PK\3\4", 4) + 3] = 5; }, kRefused},
-      {"streamed.zip", "comment longer than the file",
-       [](std::string& b, const Sample&) { b[b.rfind("PK\5\6") + 20] += 1; }, kRefused},
+      {"deflated.zip", "second local header broken", [](std::string& b, const Sample&) { b[b.find("PK\3\4", 4) + 3] = 5; }, kRefused},
+      {"streamed.zip", "comment longer than the file", [](std::string& b, const Sample&) { b[b.rfind("PK\5\6") + 20] += 1; }, kRefused},
       {"old.rar", "cut in the noise", cutInNoise, kWholeMembers},
-      {"old.rar", "second block of unknown type", breakByte(member(2)), kWholeMembers},
-      {"old.rar", "second block's data beyond the end", put32(member(7), 0x7FFFFFFF), kWholeMembers},
+      {"old.rar", "second block's data beyond the end", hugeAt(7), kWholeMembers},
       {"new.rar", "cut in the noise", cutInNoise, kWholeMembers},
-      {"new.rar", "second header's CRC broken", breakByte(member(0)), kWholeMembers},
+      {"new.rar", "second header's CRC broken", breakAt(0), kWholeMembers},
       {"archive.arj", "cut in the noise", cutInNoise, kWholeMembers},
-      {"archive.arj", "second header's id broken", breakByte(member(0)), kWholeMembers},
-      {"archive.arj", "second member's data beyond the end", put32(member(16), 0x7FFFFFFF), kWholeMembers},
+      {"archive.arj", "second member's data beyond the end", hugeAt(16), kWholeMembers},
       {"level0.lzh", "cut in the noise", cutInNoise, kWholeMembers},
-      {"level2.lzh", "second method broken", breakByte(member(3)), kWholeMembers},
-      {"level2.lzh", "second member's data beyond the end", put32(member(7), 0x7FFFFFFF), kWholeMembers},
+      {"level2.lzh", "second method broken", breakAt(3), kWholeMembers},
+      {"level2.lzh", "second member's data beyond the end", hugeAt(7), kWholeMembers},
       {"Inbox.dbx", "cut", cutAt(0.5), kRefused},
-      {"Inbox.dbx", "size below its own header", put32([](const Sample&) { return 0x7C; }, 0x40), kRefused},
+      {"Inbox.dbx", "size below its own header", [](std::string& b, const Sample&) { setLe32(b, 0x7C, 0x40); }, kRefused},
       {"letter.doc", "cut", cutAt(0.7), kRefused},
       {"letter.doc", "directory entry with an odd name length",
        [](std::string& b, const Sample&) { b[(le32At(b, 0x30) + 1) * 512 + 0x40] = 21; }, kRefused},
-      {"users-and-groups.html", "cut before the closing tag", cutAt(0.99), kRefused},
-      {"users-and-groups.html", "a zero byte in the middle", nulAt(0.5), kRefused},
-      {"mime-spec.xml", "cut before the closing tag", cutAt(0.99), kRefused},
-      {"mime-spec.xml", "a zero byte in the middle", nulAt(0.5), kRefused},
+      {"users-and-groups.html", "a zero byte in the middle", zeroAtHalf, kRefused},
+      {"mime-spec.xml", "a zero byte in the middle", zeroAtHalf, kRefused},
   };
   for (const Case& c : cases) {
     const Sample* s = archiveSample(c.sample);
@@ -136,85 +133,26 @@ TEST(ArchiveFormats, CutDamagedOrOverstatedFilesAreRefusedOrEndAtTheirLastWholeM
   }
 }
 
-TEST(ArchiveFormats, DocumentsAndArchivesCarryTheirTypeTitleAndTime) {
-  const char* kNoName = "";
-  const int64_t kNoTime = -1, kWhenMade = -2;
-  struct Case {
-    const char* sample;
-    const char* type;
-    const char* name;
-    int64_t time;
-  } cases[] = {
-      // LibreOffice writes the UTF-8 code page and no save time for a new file.
-      {"letter.doc", "doc", "Gr\xC3\xBC\xC3\x9F" "e aus K\xC3\xB6ln", kNoTime},
-      {"sheet.xls", "xls", "Sheet title", kNoTime},
-      {"slides.ppt", "ppt", "Slides", kNoTime},
-      {"setup.msi", "msi", "Installation Database", kWhenMade},
-      {"letter.docx", "docx", kNoName, kNoTime},
-      {"letter.odt", "odt", kNoName, kNoTime},
-      {"archive.arj", "arj", "archive", kWhenMade},
-  };
-  for (const Case& c : cases) {
-    const Sample* s = archiveSample(c.sample);
-    if (!s) continue;
-    FileModule::File file;
-    ASSERT_EQ(sizeFound(c.type, s->bytes, &file), s->bytes.size()) << c.sample;
-    EXPECT_EQ(file.attributes.getString("t"), c.type) << c.sample;
-    EXPECT_EQ(file.attributes.getString("name"), c.name) << c.sample;
-    int64_t time = file.attributes.has("time") ? file.attributes.getInt32("time", 0) : kNoTime;
-    if (c.time == kWhenMade)  // the save time is the making of the sample (DOS times: 2 s steps)
-      EXPECT_NEAR(double(time), double(modifiedTime(c.sample)), 120.0) << c.sample;
-    else
-      EXPECT_EQ(time, c.time) << c.sample;
-  }
-}
-
-// Summary sections built by hand: code pages, wide titles, times.
+// A summary section built by hand: a title in code page 1252, a save time.
 TEST(OleSummaryDecoding, TitlesFollowTheCodePageAndTimesCountFrom1970) {
-  auto section = [](std::vector<std::pair<uint32_t, std::string>> properties) {
-    std::string stream(28, '\0');
-    setLe16(stream, 0, 0xFFFE);
-    setLe32(stream, 24, 1);
-    stream += std::string("\xE0\x85\x9F\xF2\xF9\x4F\x68\x10\xAB\x91\x08\x00\x2B\x27\xB3\xD9", 16);
-    putLe32(stream, 48);
-    std::string body, list;
-    uint32_t at = 8 + 8 * uint32_t(properties.size());
-    for (auto& p : properties) {
-      putLe32(list, p.first);
-      putLe32(list, at + uint32_t(body.size()));
-      body += p.second;
-    }
-    std::string head;
-    putLe32(head, uint32_t(8 + list.size() + body.size()));
-    putLe32(head, uint32_t(properties.size()));
-    return stream + head + list + body;
-  };
-  auto value = [](uint32_t type, const std::string& bytes) {
-    std::string v;
-    putLe32(v, type);
-    if (type == 0x1E || type == 0x1F) putLe32(v, uint32_t(type == 0x1F ? bytes.size() / 2 : bytes.size()));
-    return v + bytes;
-  };
-  std::string codePage1252 = value(2, std::string("\xE4\x04\0\0", 4));
-  std::string filetime2021;  // 2021-03-04 05:06:07 UTC
-  putLe64(filetime2021, (uint64_t(1614834367) + kFiletimeTo1970) * 10000000);
-  std::string before1970(8, '\0');
-  struct Case {
-    std::string stream;
-    const char* title;
-    int64_t time;
-  } cases[] = {
-      {section({{2, value(0x1E, std::string("Caf\xE9\0", 5))}, {1, codePage1252}, {13, value(0x40, filetime2021)}}),
-       "Caf\xC3\xA9", 1614834367},
-      {section({{2, value(0x1F, std::string("W\0\xFC\0\0\0", 6))}, {13, value(0x40, before1970)}}), "W\xC3\xBC", -1},
-      {section({{2, value(0x1E, std::string("Stra\xDF" "e", 6))}}), "Stra\xC3\x9F" "e", -1},  // no code page, not UTF-8
-  };
-  for (const Case& c : cases) {
-    OleSummary summary;
-    ASSERT_TRUE(decodeOleSummary(reinterpret_cast<const uint8_t*>(c.stream.data()), c.stream.size(), summary));
-    EXPECT_EQ(summary.title, c.title);
-    EXPECT_EQ(summary.hasTime ? summary.time : -1, c.time) << c.title;
-  }
+  std::string s(24, '\0'), values;
+  putLe32(s, 1);
+  s += std::string("\xE0\x85\x9F\xF2\xF9\x4F\x68\x10\xAB\x91\x08\x00\x2B\x27\xB3\xD9", 16);
+  putLe32(s, 48);  // the section: size, count, three (id, offset), values
+  putLe32(values, 2);
+  putLe32(values, 1252);
+  values += std::string("\x1E\0\0\0\5\0\0\0Caf\xE9\0", 13);
+  putLe32(values, 0x40);
+  putLe64(values, (uint64_t(1614834367) + kFiletimeTo1970) * 10000000);  // 2021-03-04 05:06:07 UTC
+  putLe32(s, uint32_t(32 + values.size()));
+  putLe32(s, 3);
+  for (uint32_t v : {1, 32, 2, 40, 13, 53}) putLe32(s, v);  // code page, title, time
+  s += values;
+  OleSummary summary;
+  ASSERT_TRUE(decodeOleSummary(reinterpret_cast<const uint8_t*>(s.data()), s.size(), summary));
+  EXPECT_EQ(summary.title, "Caf\xC3\xA9");
+  EXPECT_TRUE(summary.hasTime);
+  EXPECT_EQ(summary.time, 1614834367);
 }
 
 // Office documents are ZIP archives typed by their entries; streamed
@@ -230,7 +168,6 @@ TEST(ArchiveFormats, ZipArchivesAreTypedByTheirEntriesAndStreamedDataIsSearchedB
       {{{"[Content_Types].xml", "<Types/>"}, {"xl/workbook.xml", "<workbook/>"}}, "xlsx"},
       {{{"[Content_Types].xml", "<Types/>"}, {"ppt/presentation.xml", "<p/>"}}, "pptx"},
       {{{"mimetype", mimetype("spreadsheet")}, {"content.xml", "<c/>"}}, "ods"},
-      {{{"mimetype", mimetype("presentation")}, {"content.xml", "<c/>"}}, "odp"},
       {{{"mimetype", "application/epub+zip"}, {"content.opf", "<c/>"}}, "zip"},
       {{{"content.xml", "<c/>"}, {"mimetype", mimetype("text")}}, "zip"},  // not the first entry
   };
@@ -241,9 +178,8 @@ TEST(ArchiveFormats, ZipArchivesAreTypedByTheirEntriesAndStreamedDataIsSearchedB
       writeFile(folder + "/" + e.first, e.second);
       names += " " + quote(e.first);
     }
-    ASSERT_TRUE(sh("cd " + quote(folder) + " && zip -q -X -0 ../z.zip" + names));
-    std::string zip = readFile(dir.file("z.zip"));
-    sh("rm -f " + quote(dir.file("z.zip")));
+    ASSERT_TRUE(sh("cd " + quote(folder) + " && zip -q -X -0 ../z.zip" + names + " && mv ../z.zip ."));
+    std::string zip = readFile(folder + "/z.zip");
     FileModule::File file;
     EXPECT_EQ(sizeFound("zip", zip, &file), zip.size()) << cases[i].type;
     EXPECT_EQ(file.attributes.getString("t"), cases[i].type);
@@ -271,7 +207,6 @@ TEST(PlainText, WholeSectorsOfTextStartAFileThatEndsAtItsLastAsciiByte) {
       {text.substr(0, 511) + "\xC3\xA9 " + noise(40, 1), true, 514},  // a character across the sector end
       {text.substr(0, text.find('\n', 200) + 1) + "\x1B" + text, false, text.find('\n', 200) + 1},  // an escape is no text
       {noise(1024, 9), false, kRefused},
-      {std::string(600, ' ') + "\n", false, 601},                      // blanks only: not a start
   };
   FileModule& txt = moduleFor("txt");
   for (const Case& c : cases) {

@@ -7,9 +7,7 @@
 // process reads them from there.
 #pragma once
 
-#include <cstdint>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace mzktest {
@@ -25,18 +23,8 @@ const std::vector<Sample>& archiveSamples();
 // The sample of that name, or null when its tool is missing.
 const Sample* archiveSample(const std::string& name);
 
-// The two members of the sample archives: a text and 20000 bytes of noise.
+// The text that the sample archives hold first (before 20000 bytes of
+// noise), also the plain-text sample.
 std::string sampleText();
-std::string sampleNoise();
-
-// Archives laid out as the published formats describe, with one stored
-// member per entry (name, bytes).
-typedef std::vector<std::pair<std::string, std::string>> Members;
-std::string rar4Archive(const Members& members);
-std::string rar5Archive(const Members& members);
-// An Outlook Express folder header claiming `size` bytes, filled to that size.
-std::string dbxFolder(uint32_t size);
-
-uint32_t crc32Of(const std::string& bytes);
 
 }  // namespace mzktest
