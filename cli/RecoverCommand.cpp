@@ -19,6 +19,7 @@
 #include "engine/ScanRun.h"
 #include "device/MediumPlacement.h"
 #include "device/ReaderDevice.h"
+#include "engine/TypeFamily.h"
 #include "media/ReaderFile.h"
 #include "filesystems/FileSystems.h"
 #include "recover/DfxmlReport.h"
@@ -153,7 +154,7 @@ bool RecoverCommand::wanted(const FileModule::File& file) const {
   if (options_.types.empty()) return true;
   std::string type = asciiLower(file.attributes.getString("t"));
   for (const std::string& t : selectedTypes_)
-    if (t == type) return true;
+    if (typeSelects(t, type)) return true;
   return false;
 }
 

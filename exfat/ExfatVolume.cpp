@@ -187,9 +187,8 @@ bool ExfatVolume::fileRuns(const Extent& extent, uint64_t size, ClusterRuns& run
 void ExfatVolume::reportFile(const ExfatEntrySet& set) {
   const bool live = !set.deleted;
   NamedFileType named = namedFileType(set.name, set.dataLength);
-  if (named.lookup.empty() || !context_.patterns) return;
-  auto found = context_.patterns->find(named.lookup);
-  if (found == context_.patterns->end()) return;
+  const Pattern* found = fileSystemPattern(context_.patterns, named);
+  if (!found) return;
 
   Extent extent;
   extent.firstCluster = set.firstCluster;
@@ -220,7 +219,7 @@ void ExfatVolume::reportFile(const ExfatEntrySet& set) {
 
   FileModule::File file;
   if (named.raw) file.attributes.setBool("raw", true);
-  if (named.testContent && !contentFits(set, named, found->second, file)) return;
+  if (named.testContent && !contentFits(set, named, *found, file)) return;
   int64_t offset = geometry_.offsetOfCluster(set.firstCluster);
   file.offset = static_cast<uint64_t>(offset);  // -1 (no cluster) for an empty file
   file.size = set.dataLength;

@@ -1,8 +1,8 @@
 // One FAT volume found on the medium.
 //
 // The root directory and each subdirectory met by the scan are decoded,
-// and every file with a known extension whose clusters still hold it is
-// reported, like any other found file, with "fs" (the volume's index), "fn"
+// and every file whose clusters still hold it (as its "FsScanner.cfg"
+// record tests, see fileSystemPattern) is reported, like any other found file, with "fs" (the volume's index), "fn"
 // (its name), "fragmented" and "deleted".  The volume reads its files back
 // through one chain reader, re-aimed at each file in turn.
 #pragma once

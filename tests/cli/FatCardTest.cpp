@@ -89,7 +89,7 @@ TEST_F(FatCardTest, FragmentedFileGetsTheMarkAndItsRunsRebuildIt) {
   auto rows = list();
   std::vector<std::vector<std::string>> fat;
   for (auto& row : rows)
-    if (row[5] == "0") fat.push_back(row);
+    if (row[5] == "0" && row[7] == "FRAG.JPG") fat.push_back(row);
   ASSERT_EQ(fat.size(), 1u);
   rows = fat;
   EXPECT_EQ(rows[0][3], "1");

@@ -57,8 +57,9 @@ TEST_P(FatScanByType, LiveAndDeletedFilesComeBackWithTheirNames) {
   ASSERT_TRUE(image.put("::/KEPT.TXT", kept, "2025-02-03 04:05:06"));
   ASSERT_TRUE(image.put("::/Deleted with long name.txt", gone, "2025-05-05 05:05:05"));
   ASSERT_TRUE(image.put("::/BARE.TXT", bare, "2024-12-24 18:00:00"));
-  ASSERT_TRUE(image.put("::/no-extension", pattern(100, 5)));
-  ASSERT_TRUE(image.put("::/unknown.qqq", pattern(100, 6)));
+  std::vector<uint8_t> bareName = pattern(100, 5), unknown = pattern(100, 6);
+  ASSERT_TRUE(image.put("::/no-extension", bareName));
+  ASSERT_TRUE(image.put("::/unknown.qqq", unknown));
   ASSERT_TRUE(image.del("::/Deleted with long name.txt"));
   ASSERT_TRUE(image.del("::/BARE.TXT"));
 
@@ -71,8 +72,11 @@ TEST_P(FatScanByType, LiveAndDeletedFilesComeBackWithTheirNames) {
   expectReadBack(scan, "KEPT.TXT", kept);
   expectReadBack(scan, "Deleted with long name.txt", gone);
   expectReadBack(scan, "#ARE.TXT", bare);
-  EXPECT_FALSE(contains(names, "no-extension"));
-  EXPECT_FALSE(contains(names, "unknown.qqq"));
+  // Whatever their extension, named files come back, typed by it.
+  expectReadBack(scan, "no-extension", bareName);
+  expectReadBack(scan, "unknown.qqq", unknown);
+  EXPECT_EQ("file", scan.byName("no-extension")->attributes.getString("t"));
+  EXPECT_EQ("qqq", scan.byName("unknown.qqq")->attributes.getString("t"));
 
   const FileModule::File* jpg = scan.byName("Summer holiday photo.jpg");
   EXPECT_EQ("jpeg", jpg->attributes.getString("t"));

@@ -196,15 +196,19 @@ TEST_F(ProgramConfiguration, EveryFoundTypeHasAnIcon) {
       "mpeg", "mpg", "m1v", "m2v", "mov", "mp4", "asf", "wma", "wmv", "bmp", "crw", "gif", "png",
       "wmf", "nef", "mrw", "mos", "cr2", "dcr", "dng", "kdc", "k25", "pef", "arw", "sr2", "srf",
       "orf", "zip", "rar", "arj", "lzh", "dbx", "ole", "doc", "xls", "ppt", "fla", "pub", "vsd",
-      "mpp", "vsmacros", "rpt", "suo", "msi", "text", "html", "xml"};
+      "mpp", "vsmacros", "rpt", "suo", "msi", "text", "html", "xml", "txt", "docx", "xlsx", "pptx",
+      "odt", "ods", "odp"};
   // The file-system modules hand what they meet to the file case and never
-  // yield a file of their own type.
+  // yield a file of their own type; the catch-all record "*" gives files
+  // the type of their extension, which may be any: those get the default
+  // icon.
   const std::set<std::string> fileSystemModules = {"BootSector", "Subdirectory", "ExfatBootRegion", "ExfatDirectory"};
   for (const char* file : {"/Scanner.cfg", "/FsScanner.cfg"}) {
     ConfigRecordList patterns;
     if (!readConfigList(patterns, kApp + file, "Type", '#')) continue;  // checked by the engine
     for (const ConfigRecord& p : patterns)
-      if (!fileSystemModules.count(p.getString("Analyze File Module"))) types.insert(p.getString("Type"));
+      if (!fileSystemModules.count(p.getString("Analyze File Module")) && p.getString("Type") != "*")
+        types.insert(p.getString("Type"));
   }
   for (const std::string& type : types) EXPECT_EQ(icons.count(type), 1u) << "no icon: " << type;
 }
