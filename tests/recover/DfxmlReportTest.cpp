@@ -1,5 +1,5 @@
-// The DFXML report: escaping of text from the medium, the document, and
-// the byte runs of scanner files.
+// The DFXML report: escaping of text from the medium, the document, and the
+// digests that go into it.
 
 #include "recover/DfxmlReport.h"
 
@@ -8,28 +8,25 @@
 
 #include "recover/FileDigests.h"
 #include "tests/recover/RecoverFixtures.h"
-#include "tests/support/Tools.h"
 
-TEST(XmlEscape, SpecialCharactersAreEscaped) {
-  EXPECT_EQ(xmlEscape("Fotos & Videos <2024> \"a\" 'b'"),
-            "Fotos &amp; Videos &lt;2024&gt; &quot;a&quot; &apos;b&apos;");
-  EXPECT_EQ(xmlEscape("plain.jpg"), "plain.jpg");
-  EXPECT_EQ(xmlEscape("\xd0\x9f\xd1\x80\xd0\xb8.JPG"), "\xd0\x9f\xd1\x80\xd0\xb8.JPG");
-}
+using namespace mzktest;
 
-TEST(XmlEscape, WhatXmlCannotHoldBecomesAReplacementCharacter) {
+TEST(XmlEscape, SpecialCharactersEscapedAndWhatXmlCannotHoldReplaced) {
   const std::string r = "\xEF\xBF\xBD";
-  EXPECT_EQ(xmlEscape(std::string("a\0b", 3)), "a" + r + "b");
-  EXPECT_EQ(xmlEscape("a\x01\x1f" "b"), "a" + r + r + "b");
-  EXPECT_EQ(xmlEscape("tab\tok\n"), "tab\tok\n");
-  EXPECT_EQ(xmlEscape("\xff\xfe"), r + r);                 // not UTF-8
-  EXPECT_EQ(xmlEscape("\xc0\xaf"), r + r);                 // overlong "/"
-  EXPECT_EQ(xmlEscape("\xed\xa0\x80"), r + r + r);         // a surrogate
-  EXPECT_EQ(xmlEscape("cut \xe2\x82"), "cut " + r + r);    // sequence cut short
-  EXPECT_EQ(xmlEscape("\xef\xbf\xbf"), r);                 // U+FFFF
-  std::string out = xmlEscape("\x80mixed\xe2\x82\xac\xf4\x90\x80\x80");
-  EXPECT_TRUE(g_utf8_validate(out.data(), static_cast<gssize>(out.size()), nullptr));
-  EXPECT_NE(out.find("mixed\xe2\x82\xac"), std::string::npos);
+  const std::pair<std::string, std::string> cases[] = {
+      {"Fotos & Videos <2024> \"a\" 'b'", "Fotos &amp; Videos &lt;2024&gt; &quot;a&quot; &apos;b&apos;"},
+      {"\xd0\x9f\xd1\x80\xd0\xb8.JPG", "\xd0\x9f\xd1\x80\xd0\xb8.JPG"},
+      {std::string("a\0b", 3), "a" + r + "b"},
+      {"a\x01\x1f" "b", "a" + r + r + "b"},
+      {"tab\tok\n", "tab\tok\n"},
+      {"\xff\xfe", r + r},               // not UTF-8
+      {"\xc0\xaf", r + r},               // an overlong "/"
+      {"\xed\xa0\x80", r + r + r},       // a surrogate
+      {"cut \xe2\x82", "cut " + r + r},  // a sequence cut short
+      {"\xef\xbf\xbf", r},               // U+FFFF
+      {"\x80mixed\xe2\x82\xac\xf4\x90\x80\x80", r + "mixed\xe2\x82\xac" + r + r + r + r},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.second, xmlEscape(c.first)) << c.first;
 }
 
 TEST(DfxmlDocument, HoldsCreatorSourceAndOneObjectPerFile) {
@@ -44,74 +41,43 @@ TEST(DfxmlDocument, HoldsCreatorSourceAndOneObjectPerFile) {
     report.fileObject("A&B.JPG", 5000, {{0, 8192, 4096}, {4096, 65536, 904}}, "", "", 512);
     ASSERT_TRUE(report.finish(2, 512));
   }
-  std::string xml = readText(path);
-  EXPECT_EQ(xml.compare(0, 38, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"), 0);
-  EXPECT_NE(xml.find("<dfxml xmlns=\"http://www.forensicswiki.org/wiki/Category:Digital_Forensics_XML\""),
-            std::string::npos);
-  EXPECT_NE(xml.find("<program>mzk-recover</program>"), std::string::npos);
-  EXPECT_NE(xml.find("<command_line>mzk-recover -o out card &amp; co.img</command_line>"), std::string::npos);
-  EXPECT_NE(xml.find("<image_filename>card &amp; co.img</image_filename>"), std::string::npos);
-  EXPECT_NE(xml.find("<imagesize>1048576</imagesize>"), std::string::npos);
-  EXPECT_NE(xml.find("<filename>512-300.jpeg</filename>\n    <filesize>300</filesize>"), std::string::npos);
-  EXPECT_NE(xml.find("<byte_run file_offset=\"0\" img_offset=\"512\" len=\"300\"/>"), std::string::npos);
-  EXPECT_NE(xml.find("<hashdigest type=\"md5\">0123456789abcdef0123456789abcdef</hashdigest>\n"
-                     "    <hashdigest type=\"sha256\">ab12</hashdigest>"),
-            std::string::npos);
-  EXPECT_NE(xml.find("<filename>A&amp;B.JPG</filename>"), std::string::npos);
-  EXPECT_NE(xml.find("<byte_run file_offset=\"4096\" img_offset=\"65536\" len=\"904\"/>"), std::string::npos);
-  EXPECT_NE(xml.find("<unreadable_bytes>512</unreadable_bytes>"), std::string::npos);
-  EXPECT_EQ(xml.substr(xml.size() - 9), "</dfxml>\n");
-  if (system("command -v xmllint >/dev/null 2>&1") == 0) {
-    EXPECT_EQ(system(("xmllint --noout '" + path + "'").c_str()), 0);
-  }
-}
-
-TEST(DfxmlDocument, ExistingFileIsNeverReplaced) {
-  RecoverTempDir dir;
-  dir.write("r.xml", "keep");
-  DfxmlReport report;
+  std::string xml = readFile(path);
+  EXPECT_EQ(0, xml.compare(0, 38, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"));
+  for (const char* part :
+       {"<dfxml xmlns=\"http://www.forensicswiki.org/wiki/Category:Digital_Forensics_XML\"", "<program>mzk-recover</program>",
+        "<command_line>mzk-recover -o out card &amp; co.img</command_line>",
+        "<image_filename>card &amp; co.img</image_filename>", "<imagesize>1048576</imagesize>",
+        "<filename>512-300.jpeg</filename>\n    <filesize>300</filesize>",
+        "<byte_run file_offset=\"0\" img_offset=\"512\" len=\"300\"/>",
+        "<hashdigest type=\"md5\">0123456789abcdef0123456789abcdef</hashdigest>\n    <hashdigest type=\"sha256\">ab12</hashdigest>",
+        "<filename>A&amp;B.JPG</filename>", "<byte_run file_offset=\"4096\" img_offset=\"65536\" len=\"904\"/>",
+        "<unreadable_bytes>512</unreadable_bytes>"})
+    EXPECT_NE(std::string::npos, xml.find(part)) << part;
+  EXPECT_EQ("</dfxml>\n", xml.substr(xml.size() - 9));
+  EXPECT_TRUE(sh("xmllint --noout " + quote(path)));
+  // An existing file is never replaced.
+  DfxmlReport again;
   std::string error;
-  EXPECT_FALSE(report.create(dir.file("r.xml"), &error));
-  EXPECT_EQ(error, "File exists");
-  EXPECT_EQ(readText(dir.file("r.xml")), "keep");
-  EXPECT_FALSE(report.finish(0, 0));
-}
-
-TEST(ByteRunsOfScannerFiles, OneRunAtTheFileOffset) {
-  CaseOverMemory c(patternBytes(10000));
-  auto runs = c.fileCase().byteRunsFor(foundFile(1024, 3000));
-  ASSERT_EQ(runs.size(), 1u);
-  EXPECT_EQ(runs[0].fileOffset, 0u);
-  EXPECT_EQ(runs[0].imageOffset, 1024u);
-  EXPECT_EQ(runs[0].length, 3000u);
-}
-
-TEST(ByteRunsOfScannerFiles, NoRunsForAnEmptyOrUnreadableFile) {
-  CaseOverMemory c(patternBytes(10000));
-  EXPECT_TRUE(c.fileCase().byteRunsFor(foundFile(1024, 0)).empty());
-  EXPECT_TRUE(c.fileCase().byteRunsFor(foundFile(10000, 10)).empty());
-  FileModule::File onMissingVolume = foundFile(512, 10);
-  onMissingVolume.attributes.setInt32("fs", 3);
-  EXPECT_TRUE(c.fileCase().byteRunsFor(onMissingVolume).empty());
+  EXPECT_FALSE(again.create(path, &error));
+  EXPECT_EQ("File exists", error);
+  EXPECT_FALSE(again.finish(0, 0));
+  EXPECT_EQ(xml, readFile(path));
 }
 
 TEST(FileDigests, AgreeWithTheSystemToolsOverUnevenPieces) {
   // Empty input, and a megabyte fed in pieces that straddle every block
   // boundary of both algorithms.
+  RecoverTempDir dir;
   for (size_t length : {size_t(0), size_t(1000003)}) {
-    auto data = patternBytes(length, 7);
+    std::string data = randomBytes(length, 7);
     FileDigests digests;
-    size_t steps[] = {1, 63, 64, 65, 127, 4096, 32768};
-    for (size_t at = 0, k = 0; at < data.size(); ++k) {
-      size_t n = std::min(steps[k % 7], data.size() - at);
-      digests.update(data.data() + at, n);
-      at += n;
-    }
+    const size_t steps[] = {1, 63, 64, 65, 127, 4096, 32768};
+    for (size_t at = 0, k = 0; at < data.size(); at += steps[k++ % 7])
+      digests.update(data.data() + at, std::min(steps[k % 7], data.size() - at));
     std::string md5, sha256;
     digests.finish(md5, sha256);
-    RecoverTempDir dir;
-    mzktest::writeFile(dir.file("data"), std::string(data.begin(), data.end()));
-    EXPECT_EQ(md5, mzktest::shOutput("md5sum " + mzktest::quote(dir.file("data"))).substr(0, 32));
-    EXPECT_EQ(sha256, mzktest::shOutput("sha256sum " + mzktest::quote(dir.file("data"))).substr(0, 64));
+    writeFile(dir.file("data"), data);
+    EXPECT_EQ(shOutput("md5sum " + quote(dir.file("data"))).substr(0, 32), md5);
+    EXPECT_EQ(shOutput("sha256sum " + quote(dir.file("data"))).substr(0, 64), sha256);
   }
 }
