@@ -72,7 +72,8 @@ TEST(Config, FailuresKeepWhatCameBeforeAndLeaveATrail) {
   } lists[] = {
       {"Pattern: y\nType: a\nPattern: x\nType: b\n", "|Pattern=y;Type=a;!",
        "Config(127): Pattern x\nConfig(158): Pattern x\nConfig(183)\n"},
-      {"Type: a\nType: b\nP: 1\nP: 2\nType: c\n", "|Type=a;|P=1;Type=b;!", "Config(127): P 2\nConfig(158): P 2\nConfig(183)\n"},
+      {"Type: a\nType: b\nP: 1\nP: 2\nType: c\n", "|Type=a;|P=1;Type=b;!",
+       "Config(127): P 2\nConfig(158): P 2\nConfig(183)\n"},
   };
   for (const auto& c : lists) {
     DebugLogCapture log;
@@ -169,6 +170,7 @@ TEST(ConfigRecordValues, NumbersReadLikeDecimalStreamExtraction) {
     EXPECT_EQ(c.asInt, r.getInt(c.key, -1)) << c.key;
     EXPECT_EQ(c.asInt64, r.getInt64(c.key, -1)) << c.key;
   }
-  const std::pair<const char*, uint32_t> unsignedCases[] = {{"a", 12}, {"c", 99}, {"g", 3000000000u}, {"j", 99}, {"m", 99}};
+  const std::pair<const char*, uint32_t> unsignedCases[] = {
+      {"a", 12}, {"c", 99}, {"g", 3000000000u}, {"j", 99}, {"m", 99}};
   for (const auto& c : unsignedCases) EXPECT_EQ(c.second, r.getUnsigned(c.first, 99)) << c.first;
 }

@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "tests/support/TempDir.h"
+#include "tests/support/Tools.h"
 
 TEST(Locale, LanguageOfRuntimeNames) {
   const std::pair<const char*, const char*> cases[] = {
@@ -51,9 +52,7 @@ TEST(Locale, LanguagePreferenceDecidesWhereTheLocaleHasNoLanguage) {
 
 TEST(Locale, DetectTakesTheRuntimeLocale) {
   std::string saved = setlocale(LC_ALL, nullptr);
-  const char* language = getenv("LANGUAGE");
-  std::string savedLanguage = language ? language : "";
-  unsetenv("LANGUAGE");
+  mzktest::ScopedEnv language("LANGUAGE", nullptr);
   Locale locale;
   for (const char* name : {"C", "de_DE.UTF-8", "fr_FR.UTF-8"}) {
     if (!setlocale(LC_ALL, name)) continue;
@@ -63,7 +62,6 @@ TEST(Locale, DetectTakesTheRuntimeLocale) {
     EXPECT_EQ(expected.empty() ? "en" : expected, locale.language()) << name;
   }
   setlocale(LC_ALL, saved.c_str());
-  if (language) setenv("LANGUAGE", savedLanguage.c_str(), 1);
 }
 
 TEST(Locale, LocalizedPathFallsBackToEnglish) {

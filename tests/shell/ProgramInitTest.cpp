@@ -16,6 +16,7 @@
 #include "shell/DebugLog.h"
 #include "shell/Locale.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/Tools.h"
 
 namespace {
 
@@ -95,11 +96,9 @@ TEST(ProgramFolder, TheConfigurationBesideTheProgramUpToAProgramPathLine) {
 }
 
 TEST(ProgramFolder, TheLocaleKeyGoesToLcAllAndTheCatalogueIsBound) {
-  const char* lcAll = getenv("LC_ALL");
-  std::string saved = lcAll ? lcAll : "";
+  mzktest::ScopedEnv lcAll("LC_ALL", "C");
   mzktest::TempDir dir;
   ConfigRecord config;
-  setenv("LC_ALL", "C", 1);
   ASSERT_EQ(0, init(dir, "other", "Other: 1\n", config));
   EXPECT_STREQ("C", getenv("LC_ALL")) << "left alone without the key";
   ASSERT_EQ(0, init(dir, "mzk", "Locale: de_DE.UTF-8\n", config));
@@ -107,7 +106,6 @@ TEST(ProgramFolder, TheLocaleKeyGoesToLcAllAndTheCatalogueIsBound) {
   EXPECT_STREQ("mzk", textdomain(nullptr));
   EXPECT_EQ(dir.file("lib/locale"), std::string(bindtextdomain("mzk", nullptr)));
   EXPECT_STREQ("UTF-8", bind_textdomain_codeset("mzk", nullptr));
-  if (lcAll) setenv("LC_ALL", saved.c_str(), 1); else unsetenv("LC_ALL");
 }
 
 TEST(ProgramFolder, TheLocaleStepSetsLanguageAndFolder) {

@@ -45,7 +45,8 @@ std::vector<std::string> splitAt(const std::string& s, char separator) {
 // is not a PNG.
 std::pair<uint32_t, uint32_t> pngSize(const std::string& path) {
   std::string data = readFile(path);
-  if (data.size() < 24 || data.compare(0, 8, "\x89PNG\r\n\x1a\n", 8) != 0 || data.compare(12, 4, "IHDR") != 0) return {0, 0};
+  if (data.size() < 24 || data.compare(0, 8, "\x89PNG\r\n\x1a\n", 8) != 0 || data.compare(12, 4, "IHDR") != 0)
+    return {0, 0};
   const uint8_t* p = reinterpret_cast<const uint8_t*>(data.data());
   return {be32(p + 16), be32(p + 20)};
 }
@@ -294,7 +295,8 @@ TEST(MessageCatalogue, ManualsNameTheEntriesAsTheProgramShowsThem) {
 // The catalogue is a proper one for msgfmt, plural formula included, and
 // holds every text the sources mark for translation.
 TEST(MessageCatalogue, CompilesCleanly) {
-  std::string out = mzktest::shOutput("msgfmt --check --statistics -o /dev/null " + mzktest::quote(kSource + "/po/de.po") + " 2>&1; echo status $?");
+  std::string out = mzktest::shOutput("msgfmt --check --statistics -o /dev/null " +
+                                      mzktest::quote(kSource + "/po/de.po") + " 2>&1; echo status $?");
   EXPECT_NE(std::string::npos, out.find("translated message")) << out;
   EXPECT_EQ(std::string::npos, out.find("untranslated")) << out;
   EXPECT_EQ(std::string::npos, out.find("fuzzy")) << out;
@@ -319,16 +321,12 @@ TEST(MessageCatalogue, TemplateIsCurrent) {
 // language the compiled catalogue answers, plural forms included.
 TEST(MessageCatalogue, TheProgramFindsTheGermanCatalogue) {
   std::string savedLocale = setlocale(LC_ALL, nullptr);
-  const char* language = getenv("LANGUAGE");
-  std::string savedLanguage = language ? language : "";
   if (!setlocale(LC_ALL, "C.UTF-8")) GTEST_SKIP() << "no C.UTF-8 locale";
-  setenv("LANGUAGE", "de", 1);
+  mzktest::ScopedEnv language("LANGUAGE", "de"), lcAll("LC_ALL", getenv("LC_ALL"));
   ConfigRecord config;
   std::string argv0 = kApp + "/mzk";
   char* argv[] = {&argv0[0], nullptr};
-  const char* lcAll = getenv("LC_ALL");
-  std::string savedLcAll = lcAll ? lcAll : "";
-  ASSERT_EQ(0, programInitCore(config, 1, argv));
+  EXPECT_EQ(0, programInitCore(config, 1, argv));
   EXPECT_EQ("mzk", config.getString("Program Name")) << "the real mzk.cfg was read";
   EXPECT_STREQ("Möchten Sie das Programm beenden?", dgettext("mzk", "Do you want to quit the program?"));
   EXPECT_STREQ("Ausnahme: %1", dgettext("mzk", "Exception: %1"));
@@ -336,8 +334,6 @@ TEST(MessageCatalogue, TheProgramFindsTheGermanCatalogue) {
   EXPECT_STREQ("Minuten", dngettext("mzk", "minute", "minutes", 5));
   EXPECT_STREQ("Stunden", dngettext("mzk", "hour", "hours", 0));
   EXPECT_STREQ("no such text in mzk", dgettext("mzk", "no such text in mzk"));
-  if (language) setenv("LANGUAGE", savedLanguage.c_str(), 1); else unsetenv("LANGUAGE");
-  if (lcAll) setenv("LC_ALL", savedLcAll.c_str(), 1); else unsetenv("LC_ALL");
   setlocale(LC_ALL, savedLocale.c_str());
 }
 
@@ -362,7 +358,8 @@ TEST(Installation, ToolRunsFromAMovedPrefix) {
   ASSERT_EQ(0, rename(dir.file("a").c_str(), dir.file("b").c_str()));
   ASSERT_EQ(0, symlink(dir.file("b/bin/mzk-recover").c_str(), dir.file("tool").c_str()));
   for (const std::string& tool : {dir.file("b/bin/mzk-recover"), dir.file("tool")}) {
-    std::string out = mzktest::shOutput("cd / && " + mzktest::quote(tool) + " --list " + mzktest::quote(dir.file("card.img")));
+    std::string out =
+        mzktest::shOutput("cd / && " + mzktest::quote(tool) + " --list " + mzktest::quote(dir.file("card.img")));
     EXPECT_NE(std::string::npos, out.find("8192\t" + std::to_string(photo.size()) + "\tjpeg")) << tool << ": " << out;
   }
 }

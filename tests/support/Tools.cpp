@@ -107,6 +107,21 @@ std::string noise(size_t length, uint32_t seed) {
   return out;
 }
 
+ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name), had_(getenv(name) != nullptr) {
+  if (had_) saved_ = getenv(name);
+  if (value)
+    setenv(name, value, 1);
+  else
+    unsetenv(name);
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (had_)
+    setenv(name_.c_str(), saved_.c_str(), 1);
+  else
+    unsetenv(name_.c_str());
+}
+
 std::string randomBytes(size_t length, uint32_t seed) {
   std::string out(length, '\0');
   uint32_t x = seed * 2654435761u + 12345;

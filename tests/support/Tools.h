@@ -37,4 +37,18 @@ std::string noise(size_t length, uint32_t seed);
 // a piece read from the wrong place shows.
 std::string randomBytes(size_t length, uint32_t seed);
 
+// Sets (or, with nullptr, removes) an environment variable until the object
+// goes, then restores what was there.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  std::string name_, saved_;
+  bool had_;
+};
+
 }  // namespace mzktest
