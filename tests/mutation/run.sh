@@ -15,6 +15,8 @@
 # build (without the GUI) and results.txt; MZK_MUTATION_JOBS (2) is the
 # build's parallelism; MZK_MUTATION_TIMEOUT (600) the seconds a test
 # program may run: a program that hangs counts as having caught the bug.
+# MZK_MUTATION_FILTER, a GoogleTest filter, limits the tests that may catch
+# (MZK_MUTATION_FILTER='-*Log.*': caught by behaviour, not by a log line).
 # Exit status: 0 when every applied mutation was caught, 1 otherwise, 2 when
 # the unchanged suite fails or does not build.
 set -u
@@ -25,6 +27,7 @@ list=$here/mutations.txt
 work=${MZK_MUTATION_DIR:-/tmp/mzk-mutation-$(id -u)}
 jobs=${MZK_MUTATION_JOBS:-2}
 limit=${MZK_MUTATION_TIMEOUT:-600}
+filter=${MZK_MUTATION_FILTER:-*}
 src=$work/src
 build=$work/build
 results=$work/results.txt
@@ -76,7 +79,7 @@ first_failure() {
   local p log status failed
   for p in $1; do
     log=$work/test_$p.log
-    (cd "$build" && timeout "$limit" "tests/test_$p" --gtest_fail_fast --gtest_brief=1 </dev/null >"$log" 2>&1)
+    (cd "$build" && timeout "$limit" "tests/test_$p" --gtest_fail_fast --gtest_brief=1 --gtest_filter="$filter" </dev/null >"$log" 2>&1)
     status=$?
     [ $status -eq 0 ] && continue
     if [ $status -eq 124 ]; then
