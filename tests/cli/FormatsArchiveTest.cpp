@@ -7,9 +7,12 @@
 #include <sstream>
 
 #include "tests/cli/CliSupport.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/ArchiveSamples.h"
 #include "tests/support/CarveImage.h"
 #include "tests/support/Tools.h"
+
+using namespace mzktest;
 
 namespace {
 
@@ -30,16 +33,16 @@ std::vector<std::vector<std::string>> listOf(const std::vector<std::string>& arg
 }  // namespace
 
 TEST(FormatsArchive, CarveImageGivesEveryArchiveAndDocumentBackByteForByte) {
-  mzktest::CarveImage image;
-  for (const mzktest::Sample& s : mzktest::archiveSamples()) image.add(s.name, s.bytes, 2);
+  CarveImage image;
+  for (const Sample& s : archiveSamples()) image.add(s.name, s.bytes, 2);
   image.pad(2);
-  CliTempDir dir;
+  TempDir dir;
   writeFile(dir.file("carve.img"), image.bytes());
   std::string out = dir.file("out");
   ASSERT_EQ(runRecover({"-o", out, dir.file("carve.img")}).status, 0);
   for (const auto& placed : image.files()) {
     std::string name = std::to_string(placed.offset) + "-" + std::to_string(placed.bytes.size()) + "." +
-                       mzktest::archiveSample(placed.name)->type;
+                       archiveSample(placed.name)->type;
     EXPECT_TRUE(readFile(out + "/" + name) == placed.bytes) << placed.name << " as " << name;
   }
   EXPECT_EQ(namesIn(out).size(), image.files().size());
@@ -47,19 +50,19 @@ TEST(FormatsArchive, CarveImageGivesEveryArchiveAndDocumentBackByteForByte) {
 
 TEST(FormatsArchive, EveryFileAFatDirectoryNamesComesBackAndZipSelectsOfficeDocuments) {
   if (!haveTool("mkfs.vfat") || !haveTool("mcopy")) GTEST_SKIP() << "needs dosfstools and mtools";
-  CliTempDir dir;
+  TempDir dir;
   std::string image = dir.file("card.img");
-  ASSERT_TRUE(shell("truncate -s 32M " + mzktest::quote(image) + " && mkfs.vfat -F 16 " + mzktest::quote(image)));
+  ASSERT_TRUE(sh("truncate -s 32M " + quote(image) + " && mkfs.vfat -F 16 " + quote(image)));
   // Files that no pattern knows, named as users name them, one deleted.
-  std::map<std::string, std::string> files = {{"notes.pdf", mzktest::noise(3000, 1)}, {"song.ogg", mzktest::noise(7000, 2)},
-      {"run.sh", "#!/bin/sh\necho hello\n"}, {"README", mzktest::noise(900, 3)}, {"Old notes.xyz", mzktest::noise(2500, 4)}};
-  for (const mzktest::Sample& s : mzktest::archiveSamples()) files[s.name] = s.bytes;
+  std::map<std::string, std::string> files = {{"notes.pdf", noise(3000, 1)}, {"song.ogg", noise(7000, 2)},
+      {"run.sh", "#!/bin/sh\necho hello\n"}, {"README", noise(900, 3)}, {"Old notes.xyz", noise(2500, 4)}};
+  for (const Sample& s : archiveSamples()) files[s.name] = s.bytes;
   for (const auto& f : files) {
     writeFile(dir.file("f"), f.second);
-    ASSERT_TRUE(shell("MTOOLS_SKIP_CHECK=1 mcopy -i " + mzktest::quote(image) + " " + mzktest::quote(dir.file("f")) +
-                      " " + mzktest::quote("::" + f.first)));
+    ASSERT_TRUE(sh("MTOOLS_SKIP_CHECK=1 mcopy -i " + quote(image) + " " + quote(dir.file("f")) +
+                      " " + quote("::" + f.first)));
   }
-  ASSERT_TRUE(shell("MTOOLS_SKIP_CHECK=1 mdel -i " + mzktest::quote(image) + " '::Old notes.xyz'"));
+  ASSERT_TRUE(sh("MTOOLS_SKIP_CHECK=1 mdel -i " + quote(image) + " '::Old notes.xyz'"));
 
   std::map<std::string, std::vector<std::string>> byName;
   for (auto& row : listOf({"--list", image}))
@@ -80,7 +83,7 @@ TEST(FormatsArchive, EveryFileAFatDirectoryNamesComesBackAndZipSelectsOfficeDocu
   std::map<std::string, int> types;
   for (auto& row : listOf({"--list", "--types", "zip", image})) ++types[row[2]];
   EXPECT_GT(types["zip"], 0);
-  bool office = mzktest::archiveSample("letter.docx") != nullptr;
+  bool office = archiveSample("letter.docx") != nullptr;
   EXPECT_EQ(types.size(), office ? 3u : 1u);
   EXPECT_EQ(types.count("docx") + types.count("odt"), office ? 2u : 0u);
 }

@@ -7,12 +7,15 @@
 #include <unistd.h>
 
 #include "tests/cli/CliSupport.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/Tools.h"
 
+using namespace mzktest;
+
 TEST(FullDestination, TooLittleRoomIsSaidBeforeAnythingIsWritten) {
-  CliTempDir dir;
+  TempDir dir;
   std::string small = dir.file("small");
-  ASSERT_TRUE(shell("mkdir " + mzktest::quote(small)));
+  ASSERT_TRUE(sh("mkdir " + quote(small)));
   if (getuid() != 0 || mount("tmpfs", small.c_str(), "tmpfs", 0, "size=640k") != 0)
     GTEST_SKIP() << "needs root to mount a small tmpfs";
   struct Unmount {
@@ -23,7 +26,7 @@ TEST(FullDestination, TooLittleRoomIsSaidBeforeAnythingIsWritten) {
   std::string image;
   for (int i = 0; i < 3; ++i) {
     std::string photo = dir.file("p" + std::to_string(i) + ".jpg");
-    ASSERT_TRUE(shell("convert -size 640x480 xc:gray +noise Random -quality 95 " + mzktest::quote(photo)));
+    ASSERT_TRUE(sh("convert -size 640x480 xc:gray +noise Random -quality 95 " + quote(photo)));
     image += std::string(8192 - image.size() % 4096, '\0') + readFile(photo);
   }
   image += std::string(8192, '\0');
