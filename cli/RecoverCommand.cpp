@@ -115,6 +115,7 @@ std::string listFlags(const FileModule::File& file) {
   const Attributes& a = file.attributes;
   std::vector<std::string> flags;
   if (a.getBool("raw", false)) flags.push_back("raw");
+  if (a.getBool("crosslinked", false)) flags.push_back("crosslinked");
   if (a.getUint32("thumbnail_size", 0))
     flags.push_back("preview=" + std::to_string(a.getUint32("thumbnail_offset", 0)) + "+" +
                     std::to_string(a.getUint32("thumbnail_size", 0)));
