@@ -104,7 +104,7 @@ TEST(FileRecovererNoOverwrite, ClashesTakeTheNextFreeName) {
   FileModule::File crossLinked = named(9216, 100, "OTHER.JPG");
   crossLinked.attributes.setBool("crosslinked", true);
   ASSERT_TRUE(r.recover(crossLinked));
-  EXPECT_EQ(out.file("9216-100.jpeg"), r.lastPath());
+  EXPECT_EQ(out.file("9216-100.jpg"), r.lastPath());
   EXPECT_EQ("earlier", readFile(out.file("512-2000.jpeg")));
   EXPECT_EQ("precious", readFile(out.file("card")));
   EXPECT_EQ("keep", readFile(out.file("target")));
