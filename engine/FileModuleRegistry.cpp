@@ -10,6 +10,14 @@
 #include "engine/modules/FileModuleWmv.h"
 #include "engine/modules/FileModuleRiff.h"
 #include "engine/modules/FileModuleRiffLocal.h"
+#include "engine/modules/FileModuleBrandedMp4.h"
+#include "engine/modules/FileModuleCr3.h"
+#include "engine/modules/FileModuleFlac.h"
+#include "engine/modules/FileModuleHeif.h"
+#include "engine/modules/FileModuleMatroska.h"
+#include "engine/modules/FileModuleOgg.h"
+#include "engine/modules/FileModulePdf.h"
+#include "engine/modules/FileModuleWebp.h"
 
 FileModuleRegistry::FileModuleRegistry() {
   // The one table of format modules: a new module is added here, under all
@@ -27,6 +35,18 @@ FileModuleRegistry::FileModuleRegistry() {
   add("mp3", std::make_shared<FileModuleMp3>());
   auto mpeg = std::make_shared<FileModuleMpeg>();
   for (const char* name : {"mpeg", "mpg", "m1v", "m2v"}) add(name, mpeg);
+  // Formats of phones and cameras of today, documents and free audio.
+  auto heif = std::make_shared<FileModuleHeif>();
+  for (const char* name : {"heif", "heic", "avif"}) add(name, heif);
+  add("cr3", std::make_shared<FileModuleCr3>());
+  auto brandedMp4 = std::make_shared<FileModuleBrandedMp4>();
+  for (const char* name : {"m4a", "3gp"}) add(name, brandedMp4);
+  add("webp", std::make_shared<FileModuleWebp>());
+  auto matroska = std::make_shared<FileModuleMatroska>();
+  for (const char* name : {"mkv", "webm"}) add(name, matroska);
+  add("pdf", std::make_shared<FileModulePdf>());
+  add("ogg", std::make_shared<FileModuleOgg>());
+  add("flac", std::make_shared<FileModuleFlac>());
   // Modules that only "FsScanner.cfg" names.
   add("RiffLocal", std::make_shared<FileModuleRiffLocal>());
 }
