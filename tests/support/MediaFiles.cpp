@@ -27,7 +27,7 @@ const std::pair<MediaFile, const char*> kRecipes[] = {
     {{"video.m2v", "mpeg", "mpeg", "", -1, R, W}, "%v -an -c:v mpeg2video -f mpeg2video %o && printf '\\0\\0\\1\\267' | tee -a %o"},
     {{"clip.mp4", "mov", "mp4", "", -1, R, W}, "%v -c:v mpeg4 -c:a aac %o"},
     {{"clip.mov", "mov", "mov", "", -1, R, W}, "%v -c:v mjpeg -c:a pcm_s16le %o"},
-    {{"clip.3gp", "mov", "mp4", "", -1, R, W}, "%v -c:v mpeg4 -c:a aac -ar 8000 -ac 1 -s 176x144 %o"},
+    {{"clip.3gp", "3gp", "3gp", "", -1, R, W}, "%v -c:v mpeg4 -c:a aac -ar 8000 -ac 1 -s 176x144 %o"},
     {{"film.wmv", "asf", "wmv", "Holiday Film", 1622865782, R, W},
      "%v -c:v wmv2 -c:a wmav2 -metadata title='Holiday Film' -metadata creation_time=2021-06-05T04:03:02Z %o"},
     // Without a creation time ffmpeg writes 1970-01-01.
