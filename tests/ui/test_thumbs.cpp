@@ -11,10 +11,13 @@
 #include <vector>
 
 #include "engine/FileCase.h"
+#include "engine/FileModuleRegistry.h"
 #include "filesystems/FileSystems.h"
 #include "shell/Config.h"
+#include "tests/support/MediaFiles.h"
 #include "tests/support/MemoryReader.h"
 #include "tests/support/Pictures.h"
+#include "tests/support/Tools.h"
 #include "tests/ui/WindowTestDriver.h"
 #include "thumbs/FilePixbufLoader.h"
 #include "thumbs/ImageLoad.h"
@@ -200,6 +203,41 @@ TEST_F(LoaderTest, IconListEntriesThatDoNotParseAreSkipped) {
   FilePixbufLoader noDefault(fileCase.get(), config);
   EXPECT_EQ(noDefault.load(fileAt(900000, 3004, "mp3")), nullptr);
   EXPECT_FALSE(noDefault.wasLeftOut());
+}
+
+// HEIC and Canon raw files show their own small preview; WebP and AVIF
+// pictures are decoded whole by the image library's loaders.
+TEST_F(LoaderTest, TodaysPicturesShowTheirPreviewOrThemselves) {
+  const std::string thumbnail = mzktest::makePicture(tmp, "thumb.jpg", "160x120", "xc:orange");
+  const struct {
+    const char* module;
+    std::string bytes;
+    int width, height;
+  } cases[] = {
+      {"heif", mzktest::mediaFile("photo.heic")->bytes, 96, 72},
+      {"cr3", mzktest::canonRawFile(thumbnail, "", mzktest::noise(9000, 1)), 160, 120},
+      {"webp", mzktest::mediaFile("photo.webp")->bytes, 640, 480},
+      {"avif", mzktest::mediaFile("photo.avif")->bytes, 640, 480},
+  };
+  FileModuleRegistry registry;
+  FilePixbufLoader loader(fileCase.get(), config);
+  uint64_t offset = 2000000;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.module);
+    ASSERT_FALSE(c.bytes.empty());
+    MemoryReader reader(c.bytes.data(), c.bytes.size());
+    FileModule::File file;
+    ASSERT_TRUE(registry.findModule(c.module)->analyze(reader, file));
+    medium->put(offset, c.bytes);
+    file.offset = offset;
+    offset += c.bytes.size();
+    GdkPixbuf* picture = loader.load(file);
+    ASSERT_NE(picture, nullptr);
+    EXPECT_NE(picture, loader.iconFor("default"));
+    EXPECT_EQ(gdk_pixbuf_get_width(picture), c.width);
+    EXPECT_EQ(gdk_pixbuf_get_height(picture), c.height);
+    g_object_unref(picture);
+  }
 }
 
 TEST(PixbufFrameTest, ReplacementFramesScaleAndPicturesAreCentred) {
