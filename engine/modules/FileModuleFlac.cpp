@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/modules/FlacFrame.h"
+#include "engine/modules/Id3Tag.h"
 #include "engine/modules/NameAttribute.h"
 #include "engine/modules/StreamCrc.h"
 #include "engine/modules/VorbisComment.h"
@@ -21,6 +22,8 @@ const uint32_t kStreamInfoBytes = 34;
 const uint8_t kStreamInfo = 0, kComment = 4, kForbidden = 127;
 const int kMaxBlocks = 4096;
 const size_t kMaxCommentBytes = 65536;  // enough for a title
+const size_t kMaxTagBodyBytes = 16384;  // of an ID3 tag, for its title
+const uint64_t kId3v1Bytes = 128;
 // The largest frame there can be: 65535 samples of 8 channels of 33 bits.
 const uint64_t kMaxFrameBytes = 4 << 20;
 
@@ -77,21 +80,40 @@ bool readStreamInfo(const uint8_t* b, StreamInfo& info) {
   return minBlock >= 16 && minBlock <= maxBlock;
 }
 
+bool startsStream(const uint8_t* bytes, size_t length) {
+  return length >= 8 && memcmp(bytes, "fLaC", 4) == 0 && (bytes[4] & 0x7F) == kStreamInfo && bytes[5] == 0 &&
+         bytes[6] == 0 && bytes[7] == kStreamInfoBytes;
+}
+
 }  // namespace
 
 bool FileModuleFlac::scan(const uint8_t* sector, uint32_t length) {
-  return length >= 8 && memcmp(sector, "fLaC", 4) == 0 && (sector[4] & 0x7F) == kStreamInfo && sector[5] == 0 &&
-         sector[6] == 0 && sector[7] == kStreamInfoBytes;
+  Id3v2Header tag;
+  if (length < kId3v2HeaderPeek || !startsId3v2(sector, length)) return startsStream(sector, length);
+  if (!parseId3v2Header(sector, length, tag)) return false;
+  // The stream after the tag, when the sector holds it.
+  return tag.tagLength > length - 8 || startsStream(sector + tag.tagLength, length - size_t(tag.tagLength));
 }
 
 bool FileModuleFlac::analyze(Reader& reader, File& file) {
   ByteCursor cursor(reader);
+  // Some taggers put an ID3 tag in front of the stream.
+  uint64_t start = 0;
+  std::string tagTitle;
+  uint8_t peek[kId3v2HeaderPeek] = {};
+  Id3v2Header tag;
+  if (cursor.read(0, peek, std::min<uint64_t>(sizeof peek, cursor.size())) && startsId3v2(peek, sizeof peek)) {
+    if (!parseId3v2Header(peek, sizeof peek, tag)) return false;
+    start = tag.tagLength;
+    std::vector<uint8_t> body(size_t(std::min<uint64_t>(tag.tagLength - tag.headerLength, kMaxTagBodyBytes)));
+    if (cursor.read(tag.headerLength, body.data(), body.size())) tagTitle = id3v2Title(body.data(), body.size(), tag.major);
+  }
   uint8_t head[8];
-  if (!cursor.read(0, head, sizeof head) || !scan(head, sizeof head)) return false;
+  if (!cursor.read(start, head, sizeof head) || !startsStream(head, sizeof head)) return false;
 
   StreamInfo info;
   std::string title;
-  uint64_t position = kSignatureBytes;
+  uint64_t position = start + kSignatureBytes;
   for (int i = 0;; ++i) {
     uint8_t block[kBlockHeadBytes];
     if (i >= kMaxBlocks || !cursor.read(position, block, sizeof block)) return false;
@@ -116,10 +138,12 @@ bool FileModuleFlac::analyze(Reader& reader, File& file) {
     if (frame.number != expectedNumber(frame.variable, frames, samples)) break;
     bool last = info.totalSamples && samples + frame.blockSize >= info.totalSamples;
     uint64_t expected = expectedNumber(frame.variable, frames + 1, samples + frame.blockSize);
+    // No frame is longer than the stream information says (or than any
+    // frame can be), so neither search nor measure goes further.
     uint64_t limit = std::min(cursor.size(), position + search + 16);
     uint64_t next = last ? 0 : nextFrame(cursor, position, frame, expected, limit);
     if (!next) {
-      uint64_t length = flacFrameLength(cursor, position, cursor.size(), frame, info.bitsPerSample);
+      uint64_t length = flacFrameLength(cursor, position, limit, frame, info.bitsPerSample);
       if (length) position += length, ++frames;
       break;
     }
@@ -128,10 +152,14 @@ bool FileModuleFlac::analyze(Reader& reader, File& file) {
     samples += frame.blockSize;
   }
   if (frames == 0) return false;
+  // The taggers that put an ID3 tag in front often append a version 1 tag.
+  uint8_t trailer[3];
+  if (cursor.size() - position >= kId3v1Bytes && cursor.read(position, trailer, 3) && memcmp(trailer, "TAG", 3) == 0)
+    position += kId3v1Bytes;
 
   file.clear();
   file.attributes.set("t", "flac");
   file.size = position;
-  setNameAttribute(file.attributes, title);
+  setNameAttribute(file.attributes, title.empty() ? tagTitle : title);
   return true;
 }

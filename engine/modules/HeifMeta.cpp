@@ -34,7 +34,8 @@ class BoxFields {
   bool ok_ = true;
 };
 
-// More than any writer gives one item; the rest of a longer list is dropped.
+// More than any writer gives; the rest of a longer list is dropped.
+const size_t kMaxThumbnails = 1024;
 const size_t kMaxPropertiesPerItem = 1024;
 
 bool validFieldSize(uint64_t bytes) { return bytes == 0 || bytes == 4 || bytes == 8; }
@@ -121,7 +122,7 @@ bool readReferences(ByteCursor& cursor, const IsoBox& box, HeifMeta& meta) {
     uint64_t count = r.take(2);
     for (uint64_t i = 0; i < count && r.ok(); ++i) {
       uint32_t to = uint32_t(r.take(idBytes));
-      if (r.ok() && meta.thumbnails.size() < kMaxHeifItems) meta.thumbnails.emplace_back(from, to);
+      if (r.ok() && meta.thumbnails.size() < kMaxThumbnails) meta.thumbnails.emplace_back(from, to);
     }
     return ok = r.ok();
   });

@@ -13,7 +13,7 @@ namespace {
 const size_t kMaxDictionaryBytes = 4096;
 const size_t kEntryBytes = 20;       // one cross-reference table entry
 const int kMaxTables = 32;           // "/Prev" hops
-const int kMaxSubsections = 100000;  // in one table
+const int kMaxSubsections = 10000;   // in one table
 const size_t kMaxTitleBytes = 1024;
 
 bool isDigit(uint8_t c) { return c >= '0' && c <= '9'; }

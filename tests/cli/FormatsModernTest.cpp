@@ -19,7 +19,7 @@ TEST(FormatsModernTest, TodaysFormatsComeBackFromAQuickFormattedCard) {
   ASSERT_TRUE(shell("truncate -s 32M '" + image + "' && mkfs.vfat -F 16 '" + image + "'"));
   std::map<std::string, std::pair<std::string, std::string>> files;  // name: type, bytes
   for (const char* name : {"photo.heic", "photo.avif", "photo.webp", "song.m4a", "film.mkv", "clip.webm", "song.opus",
-                           "song.flac", "updated.pdf", "clip.3gp"}) {
+                           "song.flac", "tagged.flac", "updated.pdf", "clip.3gp"}) {
     const mzktest::MediaFile* made = mzktest::mediaFile(name);
     ASSERT_FALSE(made->bytes.empty()) << name;
     files[name] = {made->type, made->bytes};

@@ -52,6 +52,8 @@ const std::pair<MediaFile, const char*> kRecipes[] = {
     {{"song.opus", "ogg", "opus", "Opus Title", -1, C, C}, "%a -c:a libopus -metadata title='Opus Title' %o"},
     {{"clip.ogv", "ogg", "ogv", "", -1, C, C}, "%v -c:v libtheora -c:a libvorbis %o"},
     {{"song.flac", "flac", "flac", "Flac Title", -1, C, C}, "%a -c:a flac -metadata title='Flac Title' %o"},
+    // id3v2 puts a version 2 tag in front and a version 1 tag after it.
+    {{"tagged.flac", "flac", "flac", "Tagged Flac", -1, C, C}, "%a -c:a flac %o && id3v2 -t 'Tagged Flac' %o"},
     {{"report.pdf", "pdf", "pdf", "Report", 1622865782, C, W}, "%d && cp %o.pdf %o"},
     // exiftool changes a PDF by appending an incremental update.
     {{"updated.pdf", "pdf", "pdf", "New Title", 1622865782, C, W}, "%d && cp %o.pdf %o && exiftool -q -overwrite_original -Title='New Title' %o"},
