@@ -39,25 +39,35 @@ const std::pair<MediaFile, const char*> kRecipes[] = {
     // programs.
     {{"photo.heic", "heif", "heic", "", -1, R, W}, "%p && heif-enc -q 60 -t 96 -o %o %o.png"},
     {{"photo.avif", "avif", "avif", "", -1, R, W}, "%p && avifenc %o.png %o"},
+    {{"plain.heic", "heic", "heic", "", -1, R, W}, "%p && heif-enc -q 60 -o %o %o.png"},
     {{"photo.webp", "webp", "webp", "", -1, R, W}, "%p && cwebp -quiet %o.png -o %o"},
+    {{"anim.webp", "webp", "webp", "", -1, R, W}, "%p && convert %o.png -negate %o.2.png && img2webp -loop 0 %o.png %o.2.png -o %o"},
     {{"alpha.webp", "webp", "webp", "", -1, R, W}, "%p && mogrify -alpha set -channel A -evaluate set 50% %o.png && cwebp -quiet %o.png -o %o"},
     {{"film.mkv", "mkv", "mkv", "Film Title", 1622865782, C, W},
      "%v -c:v mpeg4 -c:a aac -metadata title='Film Title' -metadata creation_time=2021-06-05T04:03:02Z %o"},
     // Written to a pipe: the segment's size is unknown.
     {{"live.mkv", "mkv", "mkv", "", -1, C, A}, "%v -c:v mpeg4 -c:a aac -f matroska -live 1 pipe:1 | tee %o"},
     {{"clip.webm", "webm", "webm", "", -1, C, W}, "%v -c:v libvpx -c:a libvorbis %o"},
+    {{"song.mka", "mkv", "mka", "", -1, C, W}, "%a -c:a libvorbis %o"},
     {{"song.m4a", "m4a", "m4a", "Song Title", 1622865782, R, W},
      "%a -c:a aac -metadata title='Song Title' -metadata creation_time=2021-06-05T04:03:02Z %o"},
     {{"song.ogg", "ogg", "ogg", "Vorbis Title", -1, C, C}, "%a -c:a libvorbis -metadata title='Vorbis Title' %o"},
     {{"song.opus", "ogg", "opus", "Opus Title", -1, C, C}, "%a -c:a libopus -metadata title='Opus Title' %o"},
     {{"clip.ogv", "ogg", "ogv", "", -1, C, C}, "%v -c:v libtheora -c:a libvorbis %o"},
     {{"song.flac", "flac", "flac", "Flac Title", -1, C, C}, "%a -c:a flac -metadata title='Flac Title' %o"},
+    // Fixed predictors only, mono; 24-bit stereo with the strongest search.
+    {{"fast.flac", "flac", "flac", "", -1, C, C}, "%a -ac 1 -c:a flac -compression_level 0 %o"},
+    {{"deep.flac", "flac", "flac", "", -1, C, C},
+     "ffmpeg -v error -y -f lavfi -i sine=f=300 -f lavfi -i sine=f=500 -filter_complex amerge -t 5 -c:a flac "
+     "-sample_fmt s32 -compression_level 12 %o"},
     // id3v2 puts a version 2 tag in front and a version 1 tag after it.
     {{"tagged.flac", "flac", "flac", "Tagged Flac", -1, C, C}, "%a -c:a flac %o && id3v2 -t 'Tagged Flac' %o"},
     {{"report.pdf", "pdf", "pdf", "Report", 1622865782, C, W}, "%d && cp %o.pdf %o"},
     // exiftool changes a PDF by appending an incremental update.
     {{"updated.pdf", "pdf", "pdf", "New Title", 1622865782, C, W}, "%d && cp %o.pdf %o && exiftool -q -overwrite_original -Title='New Title' %o"},
     {{"linear.pdf", "pdf", "pdf", "Report", 1622865782, C, W}, "%d && qpdf --linearize %o.pdf %o"},
+    // A cross-reference stream: the end is found, the information is not.
+    {{"streams.pdf", "pdf", "pdf", "", -1, C, W}, "%d && qpdf --object-streams=generate --compress-streams=n %o.pdf %o"},
 };
 
 std::string expand(std::string command, const std::string& out, const std::string& wav) {

@@ -40,6 +40,14 @@ ThumbnailInfo info(int64_t offset, int64_t size, int64_t width, int64_t height, 
   return i;
 }
 
+// A HEIF-coded preview ("hvc1") with its configuration box.
+ThumbnailInfo heifItem(int64_t offset, int64_t size, int64_t width, int64_t height, int64_t configOffset, int64_t configSize) {
+  ThumbnailInfo i = info(offset, size, width, height, -1, -1, 0x68766331);
+  i.configOffset = configOffset;
+  i.configSize = configSize;
+  return i;
+}
+
 // The RGBA of one pixel.
 guint32 pixelAt(GdkPixbuf* picture, int x, int y) {
   const guchar* p = gdk_pixbuf_get_pixels(picture) + y * gdk_pixbuf_get_rowstride(picture) +
@@ -86,6 +94,9 @@ TEST(ThumbnailData, RawSamplesBecomePicturesAndBadGeometryIsRefused) {
        [&](size_t i) { return at(10 + i); }},
       {"unknown compression as stored", info(0, 5, -1, -1, -1, -1, 7), "", 5,
        [&](size_t i) { return at(i); }},
+      {"HEIF item without its configuration", info(100, 50, 8, 8, -1, -1, 0x68766331), nullptr, 0, nullptr},
+      {"HEIF item whose configuration is no such box", heifItem(100, 50, 8, 8, 0, 40), nullptr, 0, nullptr},
+      {"HEIF item without its size", heifItem(100, 50, -1, -1, 0, 40), nullptr, 0, nullptr},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
