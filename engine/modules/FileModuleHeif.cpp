@@ -74,14 +74,16 @@ bool choosePreview(ByteCursor& cursor, const HeifMeta& meta, EmbeddedPreview& ch
       preview.configSize = config->size;
     }
     uint64_t pixels = UINT64_MAX - 1;  // unknown: taken only when there is nothing else
-    const IsoBox* extent = meta.property(*item, "ispe");
+    const IsoBox* spatial = meta.property(*item, "ispe");
     uint32_t width = 0, height = 0;
-    if (extent && extent->bodyBytes() >= 12 && cursor.be32(extent->body() + 4, width) &&
-        cursor.be32(extent->body() + 8, height) && width && height) {
+    if (spatial && spatial->bodyBytes() >= 12 && cursor.be32(spatial->body() + 4, width) &&
+        cursor.be32(spatial->body() + 8, height) && width && height) {
       preview.width = width;
       preview.height = height;
       pixels = uint64_t(width) * height;
     }
+    // A coded item is put into a file of its own, which needs its size.
+    if (preview.compression != 6 && !preview.width) continue;
     if (!found || pixels < fewest) {
       chosen = preview;
       fewest = pixels;

@@ -58,7 +58,8 @@ const char* typeOfStream(const std::vector<uint8_t>& first) {
   return "ogg";
 }
 
-// The comment packet of the first stream, and where its comments start.
+// The title in the first stream's comment packet, after its codec's
+// prefix.
 std::string titleOf(const std::vector<uint8_t>& packet) {
   struct Prefix { const char* magic; size_t bytes; };
   for (const Prefix& p : {Prefix{"\x03vorbis", 7}, Prefix{"OpusTags", 8}, Prefix{"\x81theora", 7}})

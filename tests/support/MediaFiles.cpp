@@ -37,7 +37,10 @@ const std::pair<MediaFile, const char*> kRecipes[] = {
      "ffmpeg -v error -y -f lavfi -i sine -t 3 -c:a wmav2 -metadata title=\"$(printf '\\303\\234n\\303\\257code')\" %o"},
     // Pictures, video, music and documents of today's phones, cameras and
     // programs.
-    {{"photo.heic", "heif", "heic", "", -1, R, W}, "%p && heif-enc -q 60 -t 96 -o %o %o.png"},
+    // heif-enc keeps the Exif block of a JPEG.
+    {{"photo.heic", "heif", "heic", "", 1622865782, R, W},
+     "%p && convert %o.png %o.jpg && exiftool -q -overwrite_original -DateTimeOriginal='2021:06:05 04:03:02' %o.jpg && "
+     "heif-enc -q 60 -t 96 -o %o %o.jpg"},
     {{"photo.avif", "avif", "avif", "", -1, R, W}, "%p && avifenc %o.png %o"},
     {{"plain.heic", "heic", "heic", "", -1, R, W}, "%p && heif-enc -q 60 -o %o %o.png"},
     {{"photo.webp", "webp", "webp", "", -1, R, W}, "%p && cwebp -quiet %o.png -o %o"},
