@@ -70,6 +70,9 @@ bool readLocations(ByteCursor& cursor, const IsoBox& box, HeifMeta& meta) {
     uint64_t extentCount = f.take(2);
     HeifItem* item = f.ok() ? itemFor(meta, id) : nullptr;
     if (!item || method > 2 || (extents += extentCount) > kMaxHeifExtents) return false;
+    // Extents of no bytes at all would all be the same one; so many of them
+    // are not a file's.
+    if (extentCount > 1 && indexSize + offsetSize + lengthSize == 0) return false;
     item->constructionMethod = uint8_t(method);
     item->extents.clear();
     for (uint64_t e = 0; e < extentCount && f.ok(); ++e) {
