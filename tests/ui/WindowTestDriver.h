@@ -256,11 +256,6 @@ inline DialogScript::Action enterRange(double offset, double size,
   };
 }
 
-// Records the values the dialog shows, then answers.
-inline DialogScript::Action noteRange(std::vector<std::pair<double, double>>* shown, int response) {
-  return enterRange(-1, -1, shown, response);
-}
-
 typedef mzktest::TempDir TempFolder;
 
 inline std::string readWhole(const std::string& path) {

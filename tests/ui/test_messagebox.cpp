@@ -52,10 +52,7 @@ DialogScript::Action answer(const std::string& how, bool tick, Shown* shown = nu
   };
 }
 
-class MessageBoxTest : public ::testing::Test {
- protected:
-  void SetUp() override { ASSERT_TRUE(gtkReady()) << "no display: run under xvfb-run"; }
-};
+typedef WindowTest MessageBoxTest;
 
 }  // namespace
 

@@ -24,10 +24,7 @@ std::string barText(ProgressBox& box) {
   return t ? t : "";
 }
 
-class ProgressBoxTest : public ::testing::Test {
- protected:
-  void SetUp() override { ASSERT_TRUE(gtkReady()) << "no display: run under xvfb-run"; }
-};
+typedef WindowTest ProgressBoxTest;
 
 }  // namespace
 
@@ -71,6 +68,7 @@ TEST_F(ProgressBoxTest, TextsReachTheirLabelsAtTheNextUpdate) {
   copy.update();
   EXPECT_EQ(text(copy.fileLabel()), "1048576-2048.jpg");
   EXPECT_EQ(text(copy.targetLabel()), "/home/user/Recovered & Saved");
+  EXPECT_EQ(barText(copy), "0%");  // line 0 of a copy is the file, not the bar
   copy.setText(2, 0, "Recovering Files");
   EXPECT_EQ(titleOf(copy.dialog()), "Recovering Files");
 
