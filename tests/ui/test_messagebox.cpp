@@ -17,7 +17,7 @@ namespace {
 
 // The text the box shows, its label's width and line count.
 struct Shown {
-  std::string title, text;
+  std::string text;
   int width = 0, lines = 0;
 };
 
@@ -30,7 +30,7 @@ DialogScript::Action answer(const std::string& how, bool tick, Shown* shown = nu
       std::vector<GtkWidget*> labels = widgetsOf(dialog, gtk_resizable_label_get_type());
       if (labels.empty()) return false;
       GtkLabel* label = resizableLabelLabel(labels[0]);
-      *shown = {titleOf(dialog), gtk_label_get_text(label), labels[0]->allocation.width,
+      *shown = {gtk_label_get_text(label), labels[0]->allocation.width,
                 pango_layout_get_line_count(gtk_label_get_layout(label))};
     }
     for (GtkWidget* check : widgetsOf(dialog, GTK_TYPE_CHECK_BUTTON))
