@@ -5,14 +5,16 @@
 # the tree.  The test programs that link the changed layer are rebuilt and
 # run, the layer's own program first, and the first failing test is named;
 # a bug that no test notices is reported NOT CAUGHT.  The working tree is
-# never changed.
+# never changed.  Bugs in the windows (ui/, shell/gtk/) are run by the GUI
+# programs under xvfb-run; the copy is then built with the GUI.
 #
 #   tests/mutation/run.sh              every mutation
 #   tests/mutation/run.sh fat12 loop   those whose names contain a word given
+#   tests/mutation/run.sh ui/ shell/gtk/   (or whose files do)
 #   tests/mutation/run.sh -l           list the mutations
 #
 # MZK_MUTATION_DIR (default /tmp/mzk-mutation-<uid>) holds the copy, its
-# build (without the GUI) and results.txt; MZK_MUTATION_JOBS (2) is the
+# build and results.txt; MZK_MUTATION_JOBS (2) is the
 # build's parallelism; MZK_MUTATION_TIMEOUT (600) the seconds a test
 # program may run: a program that hangs counts as having caught the bug.
 # MZK_MUTATION_FILTER, a GoogleTest filter, limits the tests that may catch
@@ -40,11 +42,11 @@ if [ "${1:-}" = "-l" ]; then
 fi
 
 wanted() {
-  [ $# -le 1 ] && return 0
-  local name=$1 word
-  shift
+  [ $# -le 2 ] && return 0
+  local name=$1 file=$2 word
+  shift 2
   for word in "$@"; do
-    case $name in *"$word"*) return 0 ;; esac
+    case "$name $file" in *"$word"*) return 0 ;; esac
   done
   return 1
 }
@@ -52,6 +54,8 @@ wanted() {
 # The test programs that can see a fault in a file, its own layer first.
 programs_for() {
   case $1 in
+    ui/*) echo "ui" ;;
+    shell/gtk/*) echo "ui update_gtk" ;;
     shell/*) echo "shell media engine fat recover cli" ;;
     media/*) echo "media engine fat recover cli" ;;
     engine/*) echo "engine fat recover cli" ;;
@@ -73,13 +77,26 @@ build_targets() {
   cmake --build "$build" -j"$jobs" --target $1 </dev/null >"$work/build.log" 2>&1
 }
 
+# One test program, as CTest runs it: the GUI programs on a virtual display
+# with the desktop settings of the build.
+run_program() {
+  local p=$1 xdg=$build/tests/xdg
+  local command=("tests/test_$p" --gtest_fail_fast --gtest_brief=1 --gtest_filter="$filter")
+  case $p in
+    ui | update_gtk)
+      command=(env XDG_CONFIG_HOME="$xdg/config" XDG_DATA_HOME="$xdg/data" MZK_TEST_OPENED="$xdg/opened"
+        xvfb-run -a -s "-screen 0 1280x1024x24" "${command[@]}") ;;
+  esac
+  (cd "$build" && timeout "$limit" "${command[@]}" </dev/null >"$work/test_$p.log" 2>&1)
+}
+
 # Runs the programs in order until one fails; prints "<program>: <test>" for
 # the first failure, nothing when all pass.
 first_failure() {
   local p log status failed
   for p in $1; do
     log=$work/test_$p.log
-    (cd "$build" && timeout "$limit" "tests/test_$p" --gtest_fail_fast --gtest_brief=1 --gtest_filter="$filter" </dev/null >"$log" 2>&1)
+    run_program "$p"
     status=$?
     [ $status -eq 0 ] && continue
     if [ $status -eq 124 ]; then
@@ -98,12 +115,17 @@ mkdir -p "$work"
 echo "copying the tree to $src"
 rm -rf "$src" && mkdir -p "$src" &&
   tar -C "$root" --exclude='./build*' --exclude='./.git' -cf - . | tar -C "$src" -xf - || exit 2
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$src" -B "$build" -DMZK_GUI=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >"$work/configure.log" 2>&1 ||
-    { echo "configure failed: $work/configure.log"; exit 2; }
-fi
-
+# The GUI is built only when a bug in the windows is to be planted.
 all="shell media engine fat recover cli"
+gui=OFF
+while IFS=$'\t' read -r name file script; do
+  wanted "$name" "$file" "$@" || continue
+  case $file in ui/* | shell/gtk/*) gui=ON ;; esac
+done < <(mutations)
+[ $gui = ON ] && all="$all ui update_gtk"
+cmake -S "$src" -B "$build" -DMZK_GUI=$gui -DCMAKE_BUILD_TYPE=RelWithDebInfo >"$work/configure.log" 2>&1 ||
+  { echo "configure failed: $work/configure.log"; exit 2; }
+
 echo "building and running the unchanged suite"
 build_targets "$(targets_for "$all")" || { echo "the unchanged tree does not build: $work/build.log"; exit 2; }
 baseline=$(first_failure "$all")
@@ -115,7 +137,7 @@ fi
 : >"$results"
 caught=0 missed=0 skipped=0
 while IFS=$'\t' read -r -u 3 name file script; do
-  wanted "$name" "$@" || continue
+  wanted "$name" "$file" "$@" || continue
   target=$src/$file
   saved=$work/original
   cp "$target" "$saved"

@@ -1,19 +1,21 @@
-// Drives the main windows' dialogs through their real widgets, as a user
+// Drives the windows and dialogs through their real widgets, as a user
 // would: a 20 ms timeout looks for the next expected dialog among the
 // toplevel windows and answers it.  Dialogs nobody expected are closed
 // after a few seconds and recorded, so a wrong turn fails instead of hanging.
+// Waits are on conditions, each with a generous upper bound, never on time
+// alone: a loaded machine or a sanitizer build only makes them slower.
 #pragma once
 
 #include "tests/support/TempDir.h"
 
+#include "engine/FileCase.h"
+#include "filesystems/FileSystems.h"
+#include "shell/Config.h"
+
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
-#include <ftw.h>
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
@@ -21,23 +23,24 @@
 
 namespace wintest {
 
+// Upper bound of every wait, in seconds.
+const int kPatience = 60;
+
 inline bool gtkReady() {
   static bool ready = gtk_init_check(nullptr, nullptr);
   return ready;
 }
 
-inline void collectWidgets(GtkWidget* widget, GType type, std::vector<GtkWidget*>& out) {
-  if (G_TYPE_CHECK_INSTANCE_TYPE(widget, type)) out.push_back(widget);
-  if (GTK_IS_CONTAINER(widget)) {
-    GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
-    for (GList* c = children; c; c = c->next) collectWidgets(GTK_WIDGET(c->data), type, out);
-    g_list_free(children);
-  }
-}
-
+// The widgets of that type in a tree, in order.
 inline std::vector<GtkWidget*> widgetsOf(GtkWidget* root, GType type) {
   std::vector<GtkWidget*> out;
-  collectWidgets(root, type, out);
+  if (G_TYPE_CHECK_INSTANCE_TYPE(root, type)) out.push_back(root);
+  if (GTK_IS_CONTAINER(root)) {
+    GList* children = gtk_container_get_children(GTK_CONTAINER(root));
+    for (GList* c = children; c; c = c->next)
+      for (GtkWidget* w : widgetsOf(GTK_WIDGET(c->data), type)) out.push_back(w);
+    g_list_free(children);
+  }
   return out;
 }
 
@@ -75,12 +78,36 @@ inline GtkWidget* shownWindow(const std::string& title) {
   return found;
 }
 
-// Presses Cancel on the progress box, as the user does during a copy.
-inline bool cancelProgressBox() {
-  GtkWidget* box = shownWindow("Please Wait");
-  if (!box) return false;
-  gtk_dialog_response(GTK_DIALOG(box), GTK_RESPONSE_CANCEL);
+// The button of a dialog that shows this stock label ("gtk-yes"), or null.
+inline GtkWidget* stockButton(GtkWidget* dialog, const char* stock) {
+  for (GtkWidget* b : widgetsOf(dialog, GTK_TYPE_BUTTON))
+    if (gtk_button_get_label(GTK_BUTTON(b)) && std::string(gtk_button_get_label(GTK_BUTTON(b))) == stock)
+      return b;
+  return nullptr;
+}
+
+// Runs the events that are ready now.
+inline void pump() {
+  while (gtk_events_pending()) gtk_main_iteration();
+}
+
+// Runs the main loop until `done` holds; false when it did not within kPatience.
+inline bool waitFor(const std::function<bool()>& done) {
+  const gint64 deadline = g_get_monotonic_time() + kPatience * G_USEC_PER_SEC;
+  while (!done()) {
+    if (g_get_monotonic_time() > deadline) return false;
+    if (!g_main_context_iteration(nullptr, FALSE)) g_usleep(2000);
+  }
   return true;
+}
+
+// What the window manager sends when the title bar's close button is pressed.
+inline void closeWindow(GtkWidget* window) {
+  GdkEvent* event = gdk_event_new(GDK_DELETE);
+  event->any.window = GDK_WINDOW(g_object_ref(window->window));
+  event->any.send_event = TRUE;
+  gtk_main_do_event(event);
+  gdk_event_free(event);
 }
 
 class DialogScript {
@@ -118,12 +145,11 @@ class DialogScript {
   void step() {
     if (next_ < steps_.size()) {
       if (GtkWidget* dialog = shownWindow(steps_[next_].title)) {
-        idle_ = 0;
+        strayAt_ = 0;
         if (!acted_) {
           handled.push_back(steps_[next_].title);
           texts.push_back(labelTexts(dialog));
           acted_ = true;
-          shoot(steps_[next_].title);
         }
         if (steps_[next_].act(dialog)) {
           ++next_;
@@ -133,7 +159,7 @@ class DialogScript {
       }
     }
     // Watchdog: a modal dialog that no step expects (the progress box of a
-    // running copy is left alone).
+    // running copy is left alone), closed after three seconds.
     GtkWidget* stray = nullptr;
     GList* windows = gtk_window_list_toplevels();
     for (GList* w = windows; w; w = w->next) {
@@ -143,35 +169,22 @@ class DialogScript {
         stray = widget;
     }
     g_list_free(windows);
-    if (!stray) {
-      idle_ = 0;
+    const gint64 now = g_get_monotonic_time();
+    if (!stray || !strayAt_) {
+      strayAt_ = stray ? now : 0;
       return;
     }
-    if (++idle_ < 150) return;
-    idle_ = 0;
+    if (now - strayAt_ < 3 * G_USEC_PER_SEC) return;
+    strayAt_ = 0;
     unexpected.push_back(titleOf(stray) + ": " + labelTexts(stray));
     gtk_dialog_response(GTK_DIALOG(stray), GTK_RESPONSE_DELETE_EVENT);
-  }
-
-  // With MZK_SHOT_DIR set, each dialog answered is photographed first.
-  static void shoot(const std::string& title) {
-    const char* folder = getenv("MZK_SHOT_DIR");
-    if (!folder) return;
-    static int count = 0;
-    while (gtk_events_pending()) gtk_main_iteration();
-    std::string name = std::to_string(++count) + "-" + title;
-    for (char& c : name)
-      if (c == ' ' || c == '/') c = '_';
-    const std::string command =
-        std::string("import -window root '") + folder + "/" + name + ".png'";
-    if (system(command.c_str()) != 0) {}
   }
 
   guint timer_ = 0;
   std::vector<Step> steps_;
   size_t next_ = 0;
   bool acted_ = false;
-  int idle_ = 0;
+  gint64 strayAt_ = 0;
 };
 
 inline DialogScript::Action respond(int response) {
@@ -181,59 +194,54 @@ inline DialogScript::Action respond(int response) {
   };
 }
 
-// Answers a file chooser with `path` once the chooser reports it (choosers
-// load folders asynchronously).  Save: folder + typed name; open: the file;
-// select folder: the folder.
+// Answers a file chooser with `path` once the chooser reports it.  Save:
+// folder + typed name; open: the file; select folder: the folder.
 inline DialogScript::Action choose(const std::string& path) {
-  auto started = std::make_shared<bool>(false);
+  auto deadline = std::make_shared<gint64>(0);
   auto polls = std::make_shared<int>(0);
-  return [path, started, polls](GtkWidget* dialog) {
+  return [path, deadline, polls](GtkWidget* dialog) {
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
-    GtkFileChooserAction action = gtk_file_chooser_get_action(chooser);
-    // Set again on every poll until the chooser reports it: a folder that
-    // finishes loading late (the one it opened in) can undo an early choice,
-    // and the focused name entry completes a typed "card1" to an existing
-    // "card1.img".
-    const bool first = !*started;
-    *started = true;
+    const GtkFileChooserAction action = gtk_file_chooser_get_action(chooser);
+    const bool first = *deadline == 0;
+    if (first) *deadline = g_get_monotonic_time() + kPatience * G_USEC_PER_SEC;
+    const std::string folder =
+        action == GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER ? path : path.substr(0, path.find_last_of('/'));
+    gchar* current = gtk_file_chooser_get_current_folder(chooser);
+    const bool there = current && folder == current;
+    g_free(current);
+    // Stated again until the chooser reports it: the folder it opened in
+    // finishes loading asynchronously and can undo an early choice, and the
+    // focused name entry completes a typed "card1" to an existing "card1.img".
     if (action == GTK_FILE_CHOOSER_ACTION_SAVE) {
       gtk_window_set_focus(GTK_WINDOW(dialog), nullptr);
-      const size_t slash = path.find_last_of('/');
-      gchar* folder = gtk_file_chooser_get_current_folder(chooser);
-      if (first || !folder || path.substr(0, slash) != folder)
-        gtk_file_chooser_set_current_folder(chooser, path.substr(0, slash).c_str());
-      g_free(folder);
-      gtk_file_chooser_set_current_name(chooser, path.substr(slash + 1).c_str());
+      if (!there) gtk_file_chooser_set_current_folder(chooser, folder.c_str());
+      gtk_file_chooser_set_current_name(chooser, path.substr(folder.size() + 1).c_str());
     } else if (action == GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER) {
-      gchar* folder = gtk_file_chooser_get_current_folder(chooser);
-      if (first || !folder || path != folder) gtk_file_chooser_set_current_folder(chooser, path.c_str());
-      g_free(folder);
+      if (!there) gtk_file_chooser_set_current_folder(chooser, folder.c_str());
       gtk_file_chooser_unselect_all(chooser);
-    } else if (first) {
+    } else if (first || !there || ++*polls % 10 == 0) {
       gtk_file_chooser_set_filename(chooser, path.c_str());
     }
     if (first) return false;
     gchar* now = gtk_file_chooser_get_filename(chooser);
     const bool ready = now && path == now;
     g_free(now);
-    if (!ready) {
-      // Give up after ten seconds rather than hang the test program (a
-      // sanitizer build loads folders slowly).
-      if (++*polls > 500) {
-        ADD_FAILURE() << "the chooser never showed " << path;
-        gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_CANCEL);
-        return true;
-      }
-      return false;
+    if (ready) {
+      gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
+      return true;
     }
-    gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
+    if (g_get_monotonic_time() < *deadline) return false;
+    ADD_FAILURE() << "the chooser never showed " << path;
+    gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_CANCEL);
     return true;
   };
 }
 
-// Types values into the offset and size spin buttons and presses OK.
+// Records the values the offset and size dialog shows, then types `offset`
+// and `size` (when not negative) and answers.
 inline DialogScript::Action enterRange(double offset, double size,
-                                       std::vector<std::pair<double, double>>* shown = nullptr) {
+                                       std::vector<std::pair<double, double>>* shown = nullptr,
+                                       int response = GTK_RESPONSE_OK) {
   return [=](GtkWidget* dialog) {
     GtkWidget* o = widgetNamed(dialog, "offset");
     GtkWidget* s = widgetNamed(dialog, "size");
@@ -241,22 +249,8 @@ inline DialogScript::Action enterRange(double offset, double size,
     if (shown)
       shown->push_back({gtk_spin_button_get_value(GTK_SPIN_BUTTON(o)),
                         gtk_spin_button_get_value(GTK_SPIN_BUTTON(s))});
-    gtk_spin_button_set_value(GTK_SPIN_BUTTON(o), offset);
-    gtk_spin_button_set_value(GTK_SPIN_BUTTON(s), size);
-    gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
-    return true;
-  };
-}
-
-// Records the values the dialog shows, then answers.
-inline DialogScript::Action noteRange(std::vector<std::pair<double, double>>* shown,
-                                      int response) {
-  return [=](GtkWidget* dialog) {
-    GtkWidget* o = widgetNamed(dialog, "offset");
-    GtkWidget* s = widgetNamed(dialog, "size");
-    if (!o || !s) return false;
-    shown->push_back({gtk_spin_button_get_value(GTK_SPIN_BUTTON(o)),
-                      gtk_spin_button_get_value(GTK_SPIN_BUTTON(s))});
+    if (offset >= 0) gtk_spin_button_set_value(GTK_SPIN_BUTTON(o), offset);
+    if (size >= 0) gtk_spin_button_set_value(GTK_SPIN_BUTTON(s), size);
     gtk_dialog_response(GTK_DIALOG(dialog), response);
     return true;
   };
@@ -267,7 +261,7 @@ typedef mzktest::TempDir TempFolder;
 inline std::string readWhole(const std::string& path) {
   gchar* data = nullptr;
   gsize length = 0;
-  if (!g_file_get_contents(path.c_str(), &data, &length, nullptr)) return std::string("<missing>");
+  if (!g_file_get_contents(path.c_str(), &data, &length, nullptr)) return "<missing>";
   std::string text(data, length);
   g_free(data);
   return text;
@@ -286,6 +280,30 @@ inline std::string patternBytes(size_t size, unsigned seed = 1) {
     bytes[i] = static_cast<char>(x >> 16);
   }
   return bytes;
+}
+
+// What every window test starts from: the display, the program's
+// configuration, a media record, a file case and a scratch folder.
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(gtkReady()) << "no display: run under xvfb-run";
+    config.set("Program Path", MZK_APP_DIR);
+    config.set("Program Name", "mzk");
+    fileCase.reset(new FileCase(config, allFileSystems()));
+  }
+  ConfigRecord config, media;
+  std::unique_ptr<FileCase> fileCase;
+  TempFolder tmp;
+};
+
+// Activates a window's action with its dialogs answered by `script`, which
+// must finish without a dialog nobody expected.
+template <class Window>
+void runAction(Window& window, const char* action, const DialogScript& script) {
+  gtk_action_activate(gtk_action_group_get_action(window.actionGroup(), action));
+  EXPECT_TRUE(script.finished()) << action << ": answered " << script.handled.size();
+  EXPECT_TRUE(script.unexpected.empty()) << action << ": " << script.unexpected[0];
 }
 
 }  // namespace wintest
