@@ -11,6 +11,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "cli/CountingReader.h"
 #include "cli/SimulatedBadReader.h"
 #include "cli/StopSignals.h"
 #include "cli/TerminalProgress.h"
@@ -285,10 +286,23 @@ int RecoverCommand::run() {
     }
   }
 
-  if (badRanges.empty())
-    fileCase->setReader(medium.release());
-  else
-    fileCase->setReader(new SimulatedBadReader(medium.release(), badRanges));
+  Reader* source = medium.release();
+  if (!badRanges.empty()) source = new SimulatedBadReader(source, badRanges);
+  CountingReader* counted = nullptr;
+  if (options_.stats) source = counted = new CountingReader(source);
+  fileCase->setReader(source);
+  // Told last, whatever way the run ends from here on.
+  struct StatsLine {
+    const CountingReader* counted;
+    uint64_t mediumSize;
+    ~StatsLine() {
+      if (!counted) return;
+      char ratio[32];
+      snprintf(ratio, sizeof ratio, "%.3f", static_cast<double>(counted->bytes()) / static_cast<double>(mediumSize));
+      complain("read " + std::to_string(counted->bytes()) + " bytes of the medium in " +
+               std::to_string(counted->reads()) + " reads (" + ratio + " times its size)");
+    }
+  } statsLine{counted, mediumSize};
 
   TerminalProgress progress(isatty(STDERR_FILENO) != 0);
   FoundCounter counter(progress);

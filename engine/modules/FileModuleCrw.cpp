@@ -37,10 +37,7 @@ class HeapSearch {
       if (!reader_.read(piece, buffer.data() + FileModuleCrw::kCarry, n)) return false;
       // buffer[i] is the byte at base + i.
       uint64_t base = piece - FileModuleCrw::kCarry;
-      for (uint32_t j = 0; j < n; ++j) {
-        uint64_t q = piece - 3 + j;
-        if (candidate(buffer.data(), base, q, out)) return true;
-      }
+      if (findIn(buffer.data(), base, piece - 3, piece - 3 + n, out)) return true;
       memmove(buffer.data(), buffer.data() + n, FileModuleCrw::kCarry);
       piece += n;
     }
@@ -55,7 +52,7 @@ class HeapSearch {
   // at q + 4 and holds raw data.
   bool candidate(const uint8_t* buffer, uint64_t base, uint64_t q, HeapEnd& out) const {
     uint64_t v = u32(buffer + (q - base));
-    if (v + 48 > q || q > v + 108) return false;
+    if (v + kMinDistance > q || q > v + kMaxDistance) return false;
     uint64_t table = v + kHeapStart;  // at least 22 bytes before q: inside the carry
     uint16_t count = u16(buffer + (table - base));
     if (table + 2 + uint64_t(kEntryBytes) * count != q) return false;
@@ -78,6 +75,29 @@ class HeapSearch {
     out = found;
     return true;
   }
+
+  // The first candidate q in [first, end).  A table lies 48 to 108 bytes
+  // before its pointer, so the pointer's most significant byte is that of
+  // q - 48 (or of q - 108): memchr finds the few places worth a look.
+  bool findIn(const uint8_t* buffer, uint64_t base, uint64_t first, uint64_t end, HeapEnd& out) const {
+    const uint64_t top = big_ ? 0 : 3;  // where the most significant byte lies
+    if (first >= kMaxDistance && ((first - kMaxDistance) >> 24) == ((end - 1 - kMinDistance) >> 24)) {
+      const int msb = static_cast<int>((first - kMinDistance) >> 24);
+      const uint8_t* from = buffer + (first - base) + top;
+      const uint8_t* stop = buffer + (end - base) + top;
+      for (const void* hit = memchr(from, msb, static_cast<size_t>(stop - from)); hit;) {
+        const uint8_t* at = static_cast<const uint8_t*>(hit);
+        if (candidate(buffer, base, base + static_cast<uint64_t>(at - buffer) - top, out)) return true;
+        hit = memchr(at + 1, msb, static_cast<size_t>(stop - at - 1));
+      }
+      return false;
+    }
+    for (uint64_t q = first; q < end; ++q)
+      if (candidate(buffer, base, q, out)) return true;
+    return false;
+  }
+
+  static constexpr uint64_t kMinDistance = 48, kMaxDistance = 108;
 
   Reader& reader_;
   bool big_;
