@@ -1,5 +1,6 @@
 #include "engine/modules/FileModuleCrw.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -77,23 +78,39 @@ class HeapSearch {
   }
 
   // The first candidate q in [first, end).  A table lies 48 to 108 bytes
-  // before its pointer, so the pointer's most significant byte is that of
-  // q - 48 (or of q - 108): memchr finds the few places worth a look.
+  // before its pointer, so the pointer's upper 16 bits are those of q - 48
+  // (or of q - 108 near a 64 KiB boundary): memchr finds the few places
+  // that hold them, and zeros or noise pass at memory speed.
   bool findIn(const uint8_t* buffer, uint64_t base, uint64_t first, uint64_t end, HeapEnd& out) const {
-    const uint64_t top = big_ ? 0 : 3;  // where the most significant byte lies
-    if (first >= kMaxDistance && ((first - kMaxDistance) >> 24) == ((end - 1 - kMinDistance) >> 24)) {
-      const int msb = static_cast<int>((first - kMinDistance) >> 24);
-      const uint8_t* from = buffer + (first - base) + top;
-      const uint8_t* stop = buffer + (end - base) + top;
-      for (const void* hit = memchr(from, msb, static_cast<size_t>(stop - from)); hit;) {
-        const uint8_t* at = static_cast<const uint8_t*>(hit);
-        if (candidate(buffer, base, base + static_cast<uint64_t>(at - buffer) - top, out)) return true;
-        hit = memchr(at + 1, msb, static_cast<size_t>(stop - at - 1));
+    for (uint64_t q = first; q < end;) {
+      uint64_t upper = (q - kMinDistance) >> 16;
+      if (q < kMaxDistance || ((q - kMaxDistance) >> 16) != upper) {
+        if (candidate(buffer, base, q, out)) return true;
+        ++q;
+        continue;
       }
-      return false;
+      uint64_t stretchEnd = std::min(end, ((upper + 1) << 16) + kMinDistance);
+      if (upper <= 0xFFFF) {
+        // The two upper bytes of the pointer lie at q + 2 and q + 3 (little
+        // endian) or q and q + 1 (big endian); search for the one that is
+        // not zero.
+        const uint8_t low = static_cast<uint8_t>(upper), high = static_cast<uint8_t>(upper >> 8);
+        const bool byLow = low != 0;
+        const uint64_t at = big_ ? (byLow ? 1 : 0) : (byLow ? 2 : 3);
+        const uint64_t other = big_ ? (byLow ? 0 : 1) : (byLow ? 3 : 2);
+        const uint8_t* from = buffer + (q - base) + at;
+        const uint8_t* stop = buffer + (stretchEnd - base) + at;
+        const uint8_t wanted = byLow ? low : high, otherWanted = byLow ? high : low;
+        for (const uint8_t* hit = static_cast<const uint8_t*>(memchr(from, wanted, static_cast<size_t>(stop - from)));
+             hit; hit = static_cast<const uint8_t*>(memchr(hit + 1, wanted, static_cast<size_t>(stop - hit - 1)))) {
+          const uint8_t* p = hit - at;
+          if (p[other] == otherWanted && candidate(buffer, base, base + static_cast<uint64_t>(p - buffer), out))
+            return true;
+          if (hit + 1 == stop) break;
+        }
+      }
+      q = stretchEnd;
     }
-    for (uint64_t q = first; q < end; ++q)
-      if (candidate(buffer, base, q, out)) return true;
     return false;
   }
 
