@@ -117,6 +117,7 @@ std::string listFlags(const FileModule::File& file) {
   const Attributes& a = file.attributes;
   std::vector<std::string> flags;
   if (a.getBool("raw", false)) flags.push_back("raw");
+  if (a.getBool("crosslinked", false)) flags.push_back("crosslinked");
   if (a.getUint32("thumbnail_size", 0))
     flags.push_back("preview=" + std::to_string(a.getUint32("thumbnail_offset", 0)) + "+" +
                     std::to_string(a.getUint32("thumbnail_size", 0)));
@@ -261,7 +262,8 @@ int RecoverCommand::run() {
     return kExitEnvironment;
   }
 
-  // The destination, before any time is spent scanning.
+  // The destination, before any time is spent scanning.  Everything that
+  // can refuse is checked before anything is created.
   DfxmlReport report;
   if (!options_.list) {
     std::string why;
@@ -269,16 +271,22 @@ int RecoverCommand::run() {
       complain("refusing to write to " + options_.outputFolder + ": " + why);
       return kExitEnvironment;
     }
+    bool reporting = !options_.reportPath.empty();
+    if (reporting && destinationOnMedium(options_.reportPath, identity, &why)) {
+      complain("refusing to write the report to " + options_.reportPath + ": " + why);
+      return kExitEnvironment;
+    }
+    struct stat existing;
+    if (reporting && lstat(options_.reportPath.c_str(), &existing) == 0) {
+      complain("cannot create report " + options_.reportPath + ": " + strerror(EEXIST));
+      return kExitEnvironment;
+    }
     std::string error;
     if (!makeFolders(options_.outputFolder, error)) {
       complain("cannot use output folder " + error);
       return kExitEnvironment;
     }
-    if (!options_.reportPath.empty()) {
-      if (destinationOnMedium(options_.reportPath, identity, &why)) {
-        complain("refusing to write the report to " + options_.reportPath + ": " + why);
-        return kExitEnvironment;
-      }
+    if (reporting) {
       if (!report.create(options_.reportPath, &error)) {
         complain("cannot create report " + options_.reportPath + ": " + error);
         return kExitEnvironment;

@@ -126,6 +126,7 @@ ScanReport runScan(FileCase& fileCase, const ConfigRecord& config, InterfaceCall
     // Stopped: what was found stays, the pending file ends here.
   }
   scanner.finish(position);
+  fileCase.markCrossLinks();
   if (follower) {
     try {
       follower->passed(position);

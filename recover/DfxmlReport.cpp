@@ -72,6 +72,7 @@ ReportedFile reportedFileOf(const FileModule::File& file) {
   if (file.attributes.getInt32("fs", -1) >= 0) out.allocated = file.attributes.getBool("deleted", false) ? 0 : 1;
   out.fragmented = file.attributes.getBool("fragmented", false);
   out.raw = file.attributes.getBool("raw", false);
+  out.crossLinked = file.attributes.getBool("crosslinked", false);
   out.previewSize = file.attributes.getUint32("thumbnail_size", 0);
   if (out.previewSize) out.previewOffset = file.attributes.getUint32("thumbnail_offset", 0);
   return out;
@@ -139,6 +140,7 @@ void DfxmlReport::fileObject(const ReportedFile& file) {
   if (!file.originalName.empty()) put("    <mzk:original_name>" + xmlEscape(file.originalName) + "</mzk:original_name>\n");
   if (file.fragmented) put("    <mzk:fragmented>1</mzk:fragmented>\n");
   if (file.raw) put("    <mzk:raw>1</mzk:raw>\n");
+  if (file.crossLinked) put("    <mzk:crosslinked>1</mzk:crosslinked>\n");
   if (file.previewSize)
     put("    <mzk:preview offset=\"" + std::to_string(file.previewOffset) + "\" size=\"" +
         std::to_string(file.previewSize) + "\"/>\n");

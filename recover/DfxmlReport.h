@@ -33,6 +33,7 @@ struct ReportedFile {
   int allocated = -1;        // 1 live, 0 deleted, -1 not from a file system
   bool fragmented = false;
   bool raw = false;          // a camera raw file
+  bool crossLinked = false;  // its bytes are another file's too
   uint64_t previewOffset = 0;  // its embedded preview, when previewSize is not 0
   uint64_t previewSize = 0;
 };

@@ -118,7 +118,9 @@ std::string FileRecoverer::destinationPath(const FileModule::File& file) const {
 std::string FileRecoverer::namedPath(const FileModule::File& file) const {
   if (!keepNames_) return std::string();
   std::string fn = file.attributes.getString("fn");
-  if (fn.empty()) return std::string();
+  // A cross-linked file's bytes belong to another file too: the name would
+  // promise what the data may not be.
+  if (fn.empty() || file.attributes.getBool("crosslinked", false)) return std::string();
   return joinPath(folder_, safeFileName(fn));
 }
 

@@ -48,9 +48,9 @@ TEST(Misuse, EachMistakeHasItsLineAndStatusAndWritesNothing) {
       {{"-o", "/proc/mzk-recover-test", image}, 1, ""},
       {{"-o", image, image}, 1, "refusing to write to " + image + ": " + image + " is the medium being recovered"},
       {{"-o", dir.file("alias.img"), image}, 1, "refusing to write to"},
-      // The output folder is made before the report is tried.
-      {{"-o", dir.file("made"), "--report", dir.file("report.xml"), image}, 1, "cannot create report"},
-      {{"-o", dir.file("made"), "--report", image, image}, 1, "refusing to write the report to " + image},
+      // A report that cannot be written stops the run before the folder is made.
+      {{"-o", out, "--report", dir.file("report.xml"), image}, 1, "cannot create report"},
+      {{"-o", out, "--report", image, image}, 1, "refusing to write the report to " + image},
       {{"--config-dir", noPatterns.path(), "--list", image}, 1,
        "cannot read pattern file " + noPatterns.path() + "/Scanner.cfg"},
       {{"--config-dir", badPatterns.path(), "-o", out, "--report", dir.file("r.xml"), image}, 1,

@@ -100,6 +100,11 @@ TEST(FileRecovererNoOverwrite, ClashesTakeTheNextFreeName) {
     ASSERT_TRUE(r.recover(named(8192, 100, "IMG_0001.JPG")));
     EXPECT_EQ(out.file(expected), r.lastPath());
   }
+  // Data that another file also claims does not take the name.
+  FileModule::File crossLinked = named(9216, 100, "OTHER.JPG");
+  crossLinked.attributes.setBool("crosslinked", true);
+  ASSERT_TRUE(r.recover(crossLinked));
+  EXPECT_EQ(out.file("9216-100.jpg"), r.lastPath());
   EXPECT_EQ("earlier", readFile(out.file("512-2000.jpeg")));
   EXPECT_EQ("precious", readFile(out.file("card")));
   EXPECT_EQ("keep", readFile(out.file("target")));

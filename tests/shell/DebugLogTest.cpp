@@ -1,6 +1,7 @@
 // Targets of the debug log and the capture used by tests.
 
 #include "shell/DebugLog.h"
+#include "shell/BoundedLogBuffer.h"
 
 #include <gtest/gtest.h>
 
@@ -56,4 +57,18 @@ TEST(DebugLog, CapturesNestAndRestoreTheTarget) {
   }
   EXPECT_EQ(before, debugLog);
   EXPECT_STREQ("null", debugLogKind);
+}
+
+TEST(BoundedLog, KeepsTheFirstAndTheLatestBytesAndSaysWhatWasLeftOut) {
+  BoundedLogBuffer buffer(20, 16);
+  std::ostream out(&buffer);
+  out << "first line\nsecond\n";  // 18 bytes: all in the head
+  EXPECT_EQ("first line\nsecond\n", buffer.text());
+  for (int i = 0; i < 100; ++i) out << "line " << i << "\n";
+  std::string text = buffer.text();
+  EXPECT_EQ(0u, text.find("first line\nsecond\nli"));
+  EXPECT_NE(std::string::npos, text.find("bytes of the log left out\n"));
+  EXPECT_EQ(text.size() - 8, text.rfind("line 99\n")) << "the latest whole lines stay";
+  EXPECT_EQ(std::string::npos, text.find("line 50")) << text;
+  EXPECT_GT(buffer.droppedBytes(), 500u);
 }
