@@ -132,8 +132,8 @@ void BlockCache::releaseBelow(uint64_t position) {
 bool BlockCache::read(uint64_t offset, void* buffer, uint64_t size) {
   // Reads the cache cannot serve whole go to the medium as they are, so
   // that its failures are logged with the values asked for.
-  if (!inner_ || !Reader::fits(offset, size, this->size()) || size == 0)
-    return inner_ && fetch(offset, buffer, size);
+  if (!inner_ || !Reader::fits(offset, size, this->size())) return inner_ && fetch(offset, buffer, size);
+  if (size == 0) return true;
   uint8_t* out = static_cast<uint8_t*>(buffer);
   uint64_t at = offset, left = size;
   while (left) {
