@@ -11,6 +11,8 @@
 #include <memory>
 #include <stdexcept>
 
+#include "cli/AheadWriter.h"
+#include "cli/CountingReader.h"
 #include "cli/SimulatedBadReader.h"
 #include "cli/StopSignals.h"
 #include "cli/TerminalProgress.h"
@@ -293,20 +295,42 @@ int RecoverCommand::run() {
     }
   }
 
-  if (badRanges.empty())
-    fileCase->setReader(medium.release());
-  else
-    fileCase->setReader(new SimulatedBadReader(medium.release(), badRanges));
+  Reader* source = medium.release();
+  if (!badRanges.empty()) source = new SimulatedBadReader(source, badRanges);
+  CountingReader* counted = nullptr;
+  if (options_.stats) source = counted = new CountingReader(source);
+  fileCase->setReader(source);
+  // Told last, whatever way the run ends from here on.
+  struct StatsLine {
+    const CountingReader* counted;
+    uint64_t mediumSize;
+    ~StatsLine() {
+      if (!counted) return;
+      char ratio[32];
+      snprintf(ratio, sizeof ratio, "%.3f", static_cast<double>(counted->bytes()) / static_cast<double>(mediumSize));
+      complain("read " + std::to_string(counted->bytes()) + " bytes of the medium in " +
+               std::to_string(counted->reads()) + " reads (" + ratio + " times its size)");
+    }
+  } statsLine{counted, mediumSize};
 
   TerminalProgress progress(isatty(STDERR_FILENO) != 0);
   FoundCounter counter(progress);
-  fileCase->setCallback(&counter);
+  // A recovery writes each wanted file as soon as the scan is past it, while
+  // its bytes are still in memory; the recovery after the scan names them.
+  AnswerYesToAll answers;
+  FileRecoverer recoverer(&progress, &answers, fileCase.get(), 0, options_.outputFolder);
+  recoverer.setMedium(identity);
+  recoverer.setKeepNames(options_.keepNames);
+  recoverer.setHashing(!options_.reportPath.empty());
+  AheadWriter ahead(*fileCase, recoverer, &progress, [this](const FileModule::File& file) { return wanted(file); },
+                    &counter);
+  fileCase->setCallback(options_.list ? static_cast<FileCase::Callback*>(&counter) : &ahead);
   StopSignals::install();
 
   progress.beginPhase("scan", mediumSize - mediumSize % 512);
   ScanReport scan;
   try {
-    scan = runScan(*fileCase, config, &progress);
+    scan = runScan(*fileCase, config, &progress, options_.list ? nullptr : &ahead);
   } catch (std::exception& e) {
     progress.clear();
     complain("invalid pattern file " + programPath_ + "/Scanner.cfg (" + e.what() + ")");
@@ -351,7 +375,14 @@ int RecoverCommand::run() {
   }
   // Room for everything, before anything is written: a recovery that fills
   // the disk half-way helps nobody.
+  // What was written ahead counts as free: the question is whether the
+  // files fit, as if nothing had been written yet.  When they do not,
+  // nothing stays written.
   FreeSpace space = freeSpaceIn(options_.outputFolder);
+  if (space.known && spaceNeeded(space, sizes) > space.freeBytes + recoverer.writtenAheadBytes()) {
+    recoverer.dropWrittenAhead();
+    space = freeSpaceIn(options_.outputFolder);
+  }
   if (space.known && spaceNeeded(space, sizes) > space.freeBytes) {
     size_t fit = filesThatFit(space, sizes);
     uint64_t fitBytes = 0;
@@ -363,11 +394,7 @@ int RecoverCommand::run() {
              "another folder, or narrow the choice with --types or --min-size");
     return kExitEnvironment;
   }
-  AnswerYesToAll answers;
-  FileRecoverer recoverer(&progress, &answers, fileCase.get(), total, options_.outputFolder);
-  recoverer.setMedium(identity);
-  recoverer.setKeepNames(options_.keepNames);
-  recoverer.setHashing(!options_.reportPath.empty());
+  recoverer.setTotalBytes(total);
   progress.beginPhase("recover", total);
   uint64_t recovered = 0, done = 0;
   bool aborted = false, full = false;

@@ -13,7 +13,7 @@
 
 namespace {
 
-enum LongOnly { kConfigDir = 1000, kDebugLog, kVersion, kSimulateBad, kDevices };
+enum LongOnly { kConfigDir = 1000, kDebugLog, kVersion, kSimulateBad, kDevices, kStats };
 
 const struct option kOptions[] = {
     {"output", required_argument, nullptr, 'o'},
@@ -26,6 +26,7 @@ const struct option kOptions[] = {
     {"debug-log", required_argument, nullptr, kDebugLog},
     {"simulate-bad", required_argument, nullptr, kSimulateBad},
     {"devices", no_argument, nullptr, kDevices},
+    {"stats", no_argument, nullptr, kStats},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, kVersion},
     {nullptr, 0, nullptr, 0}};
@@ -110,6 +111,7 @@ bool parseRecoverOptions(int argc, char** argv, RecoverOptions& options, std::st
       case kDebugLog: options.debugTarget = optarg; break;
       case kSimulateBad: options.simulateBad = optarg; break;
       case kDevices: options.devices = true; break;
+      case kStats: options.stats = true; break;
       case 'h': options.help = true; return true;
       case kVersion: options.version = true; return true;
       case ':':
@@ -199,6 +201,8 @@ const char* recoverUsageText() {
       "        --simulate-bad OFFSET:LENGTH[,...]\n"
       "                          treat these byte ranges of the medium as unreadable,\n"
       "                          to try out how a damaged card is handled\n"
+      "        --stats           at the end, tell how many bytes were read from the\n"
+      "                          medium, in how many reads, and how many times its size\n"
       "        --devices         list the storage devices that the mzk program offers\n"
       "                          (those on the buses of \"Allowed Bus Types\" in\n"
       "                          mzk.cfg), one block of \"Key: value\" lines each\n"

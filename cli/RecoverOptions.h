@@ -16,6 +16,7 @@ struct RecoverOptions {
   std::string configFolder;  // empty: the program's folder
   std::string debugTarget = "null";
   std::string simulateBad;   // OFFSET:LENGTH,... read as unreadable (testing)
+  bool stats = false;        // tell the bytes read from the medium at the end
   bool devices = false;      // list the devices instead of recovering
   bool help = false;
   bool version = false;

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "engine/PatternsFile.h"
+#include "media/BlockCache.h"
 #include "media/ReaderReader.h"
 #include "shell/Config.h"
 #include "shell/DebugLog.h"
@@ -31,6 +32,7 @@ FileCase::~FileCase() {
   // The volumes read through the medium reader: they go first.
   volumes_.clear();
   delete window_;
+  delete cache_;
   delete reader_;
 }
 
@@ -43,14 +45,22 @@ void FileCase::setReader(Reader* reader) {
   order_.clear();
   delete window_;
   window_ = nullptr;
+  delete cache_;
+  cache_ = nullptr;
   delete reader_;
   reader_ = reader;
-  window_ = new ReaderReader(reader_);
+  cache_ = new BlockCache(reader_);
+  window_ = new ReaderReader(cache_);
 }
 
 Reader* FileCase::reader() const {
   if (!reader_) throw std::runtime_error("FileCase(54)");
   return reader_;
+}
+
+BlockCache* FileCase::cache() const {
+  if (!cache_) throw std::runtime_error("FileCase(54)");
+  return cache_;
 }
 
 std::string FileCase::keyOf(const FileModule::File& file) {
@@ -166,7 +176,7 @@ bool FileCase::addVolume(const VolumeOpener& open) {
   std::shared_ptr<Volume> volume;
   if (reader_) {
     VolumeContext context;
-    context.medium = reader_;
+    context.medium = cache_;
     context.patterns = &fsPatterns_;
     context.index = static_cast<int32_t>(slot);
     context.found = this;

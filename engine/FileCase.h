@@ -3,7 +3,10 @@
 // Found files from the signature scanner and the FAT scan are filed under
 // a key of offset, type and size (plus "f" when fragmented); the first
 // report of a key wins.  The case owns the medium's reader and hands out a
-// reader positioned on any found file.
+// reader positioned on any found file.  Everything the case does with the
+// medium (the scan, the modules' windows, the volumes, the readers it hands
+// out) reads through one BlockCache over it, so that a byte read once is
+// not read again while it is held.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +22,7 @@
 #include "engine/Scanner.h"
 #include "engine/VolumeHost.h"
 
+class BlockCache;
 class ConfigRecord;
 class Reader;
 class ReaderReader;
@@ -38,8 +42,11 @@ class FileCase : public Scanner::Callback, public VolumeHost {
 
   // Takes ownership; empties the case.  Throws "FileCase(60)" on null.
   void setReader(Reader* reader);
-  // Throws "FileCase(54)" when there is none.
+  // Throws "FileCase(54)" when there is none.  The medium itself (a
+  // device may be written through it); reads go through cache().
   Reader* reader() const;
+  // The cache over the medium; throws like reader().
+  BlockCache* cache() const;
   FileModuleRegistry* registry() { return &registry_; }
   void setCallback(Callback* callback) { callback_ = callback; }
 
@@ -77,6 +84,7 @@ class FileCase : public Scanner::Callback, public VolumeHost {
 
  private:
   Reader* reader_ = nullptr;
+  BlockCache* cache_ = nullptr;
   ReaderReader* window_ = nullptr;
   FileModuleRegistry registry_;
   PatternMap fsPatterns_;

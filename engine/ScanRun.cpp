@@ -7,6 +7,7 @@
 
 #include "engine/FileCase.h"
 #include "engine/Scanner.h"
+#include "media/BlockCache.h"
 #include "media/Reader.h"
 #include "shell/Config.h"
 #include "shell/DebugLog.h"
@@ -22,6 +23,7 @@ const uint64_t kSector = Scanner::kSectorLength;
 // A buffer size from the configuration is capped so a typo cannot ask for
 // gigabytes of memory.
 const uint64_t kMaxBufferSize = 64ull * 1024 * 1024;
+const uint64_t kPrefetchDistance = 16 * kSector;
 
 uint64_t bufferSizeFrom(const ConfigRecord& config) {
   int64_t wanted = config.getInt64("Scan Buffer Size", Scanner::kDefaultBufferSize);
@@ -42,15 +44,51 @@ void addUnreadable(ScanReport& report, uint64_t offset, uint64_t length) {
   report.unreadable.push_back({offset, length});
 }
 
+// Tests the sectors of [position, position + n) in the cache's blocks,
+// without a copy.  False, before any sector is tested, when a block of the
+// range cannot be read.  `blocks` is scratch room: a buffer's blocks (one,
+// or a few for a buffer larger than a block) are held while it is tested.
+bool scanBlocks(BlockCache& cache, Scanner& scanner, uint64_t position, uint64_t n,
+                std::vector<BlockCache::BlockRef>& blocks) {
+  blocks.clear();
+  for (uint64_t at = position; at < position + n; at = blocks.back()->start + blocks.back()->length) {
+    blocks.push_back(cache.block(at));
+    if (!blocks.back()) return false;
+  }
+  uint64_t at = position;
+  for (const BlockCache::BlockRef& b : blocks) {
+    uint64_t end = std::min(position + n, b->start + b->length);
+    const uint8_t* data = b->data - b->start;
+    for (; at < end; at += kSector) {
+      // The sector heads (and tails, where boot signatures lie) a few
+      // sectors on are fetched while this one is tested: the scan then
+      // waits for memory once per stretch, not once per sector.
+      if (at + kPrefetchDistance < end) {
+        __builtin_prefetch(data + at + kPrefetchDistance);
+        __builtin_prefetch(data + at + kPrefetchDistance + kSector - 64);
+      }
+      scanner.check(at, data + at, kSector);
+    }
+  }
+  blocks.clear();
+  return true;
+}
+
 }  // namespace
 
-ScanReport runScan(FileCase& fileCase, const ConfigRecord& config, InterfaceCallback* progress) {
-  Reader* reader = fileCase.reader();
+ScanReport runScan(FileCase& fileCase, const ConfigRecord& config, InterfaceCallback* progress,
+                   ScanFollower* follower) {
+  BlockCache* reader = fileCase.cache();
   Scanner scanner(reader, fileCase.registry());
   scanner.init(config.getString("Program Path") + "/Scanner.cfg", &fileCase);
 
   const uint64_t bufferSize = bufferSizeFrom(config);
-  std::vector<uint8_t> buffer(bufferSize);
+  // One block per buffer: a buffer is one read of the medium, as without
+  // the cache.  Blocks held from before the scan go: the medium may have
+  // been written since.
+  reader->reset(static_cast<size_t>(bufferSize));
+  std::vector<uint8_t> sector(kSector);
+  std::vector<BlockCache::BlockRef> blocks;
 
   ScanReport report;
   report.total = reader->size() - reader->size() % kSector;
@@ -63,9 +101,8 @@ ScanReport runScan(FileCase& fileCase, const ConfigRecord& config, InterfaceCall
         progress->check();
       }
       uint64_t n = std::min(bufferSize, remaining);
-      if (reader->read(position, buffer.data(), n)) {
-        for (uint64_t step = 0; step < n; step += kSector, position += kSector)
-          scanner.check(position, buffer.data() + step, kSector);
+      if (scanBlocks(*reader, scanner, position, n, blocks)) {
+        position += n;
       } else {
         dlog() << kLogBufferUnreadable << ": " << position << " " << n << "\n";
         // Every sector that can still be read is tested; only the ones that
@@ -73,20 +110,29 @@ ScanReport runScan(FileCase& fileCase, const ConfigRecord& config, InterfaceCall
         uint64_t end = position + n;
         for (uint64_t sectors = 0; position < end; position += kSector, ++sectors) {
           if (progress && sectors % 256 == 255) progress->check();
-          if (reader->read(position, buffer.data(), kSector)) {
-            scanner.check(position, buffer.data(), kSector);
+          if (reader->read(position, sector.data(), kSector)) {
+            scanner.check(position, sector.data(), kSector);
           } else {
             addUnreadable(report, position, kSector);
           }
         }
       }
       remaining = report.total - position;
+      if (follower) follower->passed(position);
+      uint64_t reach = follower ? follower->reach() : 0;
+      if (position > reach) reader->releaseBelow(position - reach);
     }
   } catch (InterruptedException&) {
     // Stopped: what was found stays, the pending file ends here.
   }
   scanner.finish(position);
   fileCase.markCrossLinks();
+  if (follower) {
+    try {
+      follower->passed(position);
+    } catch (InterruptedException&) {
+    }
+  }
   report.position = position;
   report.complete = position == report.total;
   if (report.unreadableBytes)

@@ -18,10 +18,28 @@ struct ScanReport {
   std::vector<std::pair<uint64_t, uint64_t>> unreadable;  // (offset, length) ranges
 };
 
+// Work that follows the scan over the medium, reading what the scan has
+// just passed while the medium's cache still holds it (the command line
+// writes found files as soon as the scan is past them).
+class ScanFollower {
+ public:
+  virtual ~ScanFollower() {}
+  // How far behind the scan position the follower may still read: the
+  // cache keeps what the scan passed for that long (within its budget).
+  virtual uint64_t reach() const = 0;
+  // Every sector below `position` has been tested (called after each buffer
+  // and once more after the scan, before runScan returns).  May throw
+  // InterruptedException, which stops the scan like a stop request.
+  virtual void passed(uint64_t position) = 0;
+};
+
 // Loads "Scanner.cfg" from "Program Path" (its exceptions pass through
 // before any sector is read), reads the medium of `fileCase` in buffers of
 // "Scan Buffer Size" bytes (rounded down to a multiple of 512, at least 512),
 // tests every sector and closes the pending file at the end.  Before each
 // buffer: progress->setValue(0, 0, position) and progress->check(); an
 // InterruptedException from check() stops the scan in order (complete false).
-ScanReport runScan(FileCase& fileCase, const ConfigRecord& config, InterfaceCallback* progress);
+// What the scan has passed leaves the cache at once, unless a follower
+// reaches back for it.
+ScanReport runScan(FileCase& fileCase, const ConfigRecord& config, InterfaceCallback* progress,
+                   ScanFollower* follower = nullptr);

@@ -80,11 +80,19 @@ void Scanner::check(uint64_t position, const uint8_t* sector, uint32_t length) {
   if (!dispatch_) return;
   Dispatch& d = *dispatch_;
   std::vector<uint64_t>& candidates = d.scratch;
-  std::copy(d.always.begin(), d.always.end(), candidates.begin());
-  for (const Dispatch::ByOffset& b : d.offsets) {
-    if (b.offset >= length) continue;
-    const uint64_t* mask = &b.masks[sector[b.offset] * d.words];
-    for (size_t w = 0; w < d.words; ++w) candidates[w] |= mask[w];
+  if (d.words == 1) {
+    // Up to 64 patterns, the usual table: the set stays in a register.
+    uint64_t set = d.always[0];
+    for (const Dispatch::ByOffset& b : d.offsets)
+      if (b.offset < length) set |= b.masks[sector[b.offset]];
+    candidates[0] = set;
+  } else {
+    std::copy(d.always.begin(), d.always.end(), candidates.begin());
+    for (const Dispatch::ByOffset& b : d.offsets) {
+      if (b.offset >= length) continue;
+      const uint64_t* mask = &b.masks[sector[b.offset] * d.words];
+      for (size_t w = 0; w < d.words; ++w) candidates[w] |= mask[w];
+    }
   }
 
   for (size_t w = 0; w < d.words; ++w) {

@@ -23,7 +23,7 @@ const LogTag kLogRunUnreadable{"FATReader", 127};
 const LogTag kLogOtherCopy{"FATReader", 133};
 }  // namespace
 
-FatTable::FatTable(Reader* medium) : medium_(medium) { memset(buffer_, 0, sizeof buffer_); }
+FatTable::FatTable(Reader* medium) : medium_(medium) {}
 
 bool FatTable::init(const FatParameters& params, std::shared_ptr<Bitmap> copyMap) {
   int type = fatTypeOf(params.dataClusters);
@@ -44,8 +44,9 @@ bool FatTable::init(const FatParameters& params, std::shared_ptr<Bitmap> copyMap
   fatType_ = type;
   tableSectors_ = sectors;
   copyMap_ = std::move(copyMap);
-  bufferedSector_ = UINT64_MAX;
-  bufferedCount_ = 0;
+  groups_.clear();
+  byFirst_.clear();
+  current_ = nullptr;
   return true;
 }
 
@@ -90,7 +91,7 @@ bool FatTable::getEntry(uint64_t cluster, FatEntryKind& kind, uint64_t& value) {
     dlog() << *failed << ": " << first << " " << needed << "\n";
     return false;
   }
-  const uint8_t* p = buffer_ + byteInGroup;
+  const uint8_t* p = current_ + byteInGroup;
   uint32_t raw = 0;
   switch (fatType_) {
     case kFat32: raw = le32(p) & 0x0FFFFFFFu; break;
@@ -134,18 +135,41 @@ bool FatTable::readFatSectors(uint64_t first, uint64_t needed) {
     return false;
   }
   uint64_t count = std::min<uint64_t>(kGroupSectors, tableSectors_ - first);
-  if (bufferedSector_ == first && bufferedCount_ == count) return true;
-  bufferedSector_ = UINT64_MAX;
+  auto held = byFirst_.find(first);
+  if (held != byFirst_.end()) {
+    held->second->lastUse = ++uses_;
+    current_ = held->second->bytes;
+    return true;
+  }
+  // A new group, or the place of the one used longest ago.
+  Group* group;
+  if (groups_.size() < kCachedGroups) {
+    groups_.emplace_back(new Group);
+    group = groups_.back().get();
+  } else {
+    group = groups_.front().get();
+    for (const auto& g : groups_)
+      if (g->lastUse < group->lastUse) group = g.get();
+    byFirst_.erase(group->first);
+  }
+  current_ = nullptr;
   // Runs of sectors that come from the same FAT copy are read in one go.
   uint64_t done = 0;
   while (done < count) {
     bool second = copyMap_->get(first + done);
     uint64_t run = 1;
     while (done + run < count && copyMap_->get(first + done + run) == second) ++run;
-    if (!readRun(first + done, run, second, buffer_ + done * kSectorBytes)) return false;
+    if (!readRun(first + done, run, second, group->bytes + done * kSectorBytes)) {
+      group->lastUse = 0;  // its place is taken first
+      group->first = UINT64_MAX;
+      return false;
+    }
     done += run;
   }
-  bufferedSector_ = first;
-  bufferedCount_ = count;
+  memset(group->bytes + count * kSectorBytes, 0, kGroupBytes - count * kSectorBytes);
+  group->first = first;
+  group->lastUse = ++uses_;
+  byFirst_[first] = group;
+  current_ = group->bytes;
   return true;
 }

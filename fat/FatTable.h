@@ -4,11 +4,14 @@
 // sectors: 384 FAT32, 768 FAT16 or 1024 FAT12 entries).  Each FAT sector is
 // read from the first or the second FAT as the FAT-copy map says (bit clear:
 // first FAT, bit set: second), so a volume whose first FAT is damaged can be
-// read through its copy.
+// read through its copy.  The last kCachedGroups groups read are kept, so
+// chains that come back to a part of the table do not read it again.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <unordered_map>
+#include <vector>
 
 #include "fat/Bitmap.h"
 #include "fat/FatEntry.h"
@@ -21,6 +24,9 @@ class FatTable {
   static constexpr uint32_t kSectorBytes = 512;
   static constexpr uint32_t kGroupSectors = 3;
   static constexpr uint32_t kGroupBytes = kGroupSectors * kSectorBytes;
+  // Groups kept (96 KiB; a volume is opened for every boot sector met, so
+  // this stays small).
+  static constexpr size_t kCachedGroups = 64;
 
   // The medium is not owned and must outlive the table.
   explicit FatTable(Reader* medium);
@@ -37,6 +43,8 @@ class FatTable {
   // shared with the caller and must not change after this call (the last
   // group read is kept).
   bool init(const FatParameters& params, std::shared_ptr<Bitmap> copyMap);
+  FatTable(const FatTable&) = delete;
+  FatTable& operator=(const FatTable&) = delete;
   // The entry of `cluster` (2 .. dataClusters + 1); value is the raw entry
   // (FAT32 masked to 28 bits).
   bool getEntry(uint64_t cluster, FatEntryKind& kind, uint64_t& value);
@@ -44,16 +52,24 @@ class FatTable {
   uint64_t sectorsRead() const { return tableSectors_; }
 
  private:
+  // Makes current_ the group that starts at FAT sector `first`.
   bool readFatSectors(uint64_t first, uint64_t needed);
   bool readRun(uint64_t fatSector, uint64_t count, bool second, uint8_t* out);
   bool readSector(uint64_t fatSector, uint64_t count, bool second, uint8_t* out);
+
+  struct Group {
+    uint64_t first = 0;
+    uint64_t lastUse = 0;
+    uint8_t bytes[kGroupBytes];
+  };
 
   Reader* medium_;
   FatParameters params_;
   int fatType_ = 0;
   uint64_t tableSectors_ = 0;
-  uint8_t buffer_[kGroupBytes];
   std::shared_ptr<Bitmap> copyMap_;
-  uint64_t bufferedSector_ = UINT64_MAX;  // first FAT sector held in buffer_
-  uint64_t bufferedCount_ = 0;
+  std::vector<std::unique_ptr<Group>> groups_;
+  std::unordered_map<uint64_t, Group*> byFirst_;
+  uint64_t uses_ = 0;
+  const uint8_t* current_ = nullptr;
 };

@@ -134,6 +134,13 @@ uint64_t ReaderFatFile::clusterAt(uint64_t index) const {
   return base + beyond;
 }
 
+uint64_t ReaderFatFile::runAt(uint64_t index, uint64_t most) const {
+  uint64_t run = 1;
+  const uint64_t first = clusters_[index];
+  while (run < most && index + run < clusters_.size() && clusters_[index + run] == first + run) ++run;
+  return run;
+}
+
 bool ReaderFatFile::read(uint64_t offset, void* buffer, uint64_t size) {
   if (!geometry_.valid()) {
     dlog() << kLogReadNoClusterSize << "\n";
@@ -148,16 +155,20 @@ bool ReaderFatFile::read(uint64_t offset, void* buffer, uint64_t size) {
     // Past the list the file is taken to go on in the clusters that follow
     // its last listed one, wherever the read began.
     uint64_t cluster = clusterAt(index);
+    // Clusters that follow each other on the medium are read in one go.
+    uint64_t clusters = 1;
     if (index >= listed) {
       uint64_t previous = cluster ? cluster - 1 : (listed ? clusters_.back() : 1);
       dlog() << kLogPastList << ": " << previous << " " << index << " " << listed << "\n";
       if (!cluster) return false;
+    } else {
+      clusters = runAt(index, size / clusterBytes + 2);
     }
-    if (!geometry_.isCluster(cluster)) {
+    if (!geometry_.isCluster(cluster) || !geometry_.isCluster(cluster + clusters - 1)) {
       dlog() << kLogPastVolume << ": " << cluster << "\n";
       return false;
     }
-    uint64_t length = std::min(size, clusterBytes - inCluster);
+    uint64_t length = std::min(size, clusters * clusterBytes - inCluster);
     uint64_t position = static_cast<uint64_t>(geometry_.offsetOfCluster(cluster)) + inCluster;
     if (!medium_->read(position, out, length)) {
       dlog() << kLogMediumRead << ": " << position << " " << length << "\n";
@@ -166,10 +177,26 @@ bool ReaderFatFile::read(uint64_t offset, void* buffer, uint64_t size) {
     }
     out += length;
     size -= length;
-    ++index;
+    index += clusters;
     inCluster = 0;
   }
   return true;
+}
+
+bool ReaderFatFile::borrow(uint64_t offset, uint64_t size, const uint8_t*& out, uint64_t& available,
+                           std::shared_ptr<const void>& hold) {
+  if (!geometry_.valid() || size == 0) return false;
+  const uint64_t clusterBytes = geometry_.clusterBytes();
+  uint64_t index = offset / clusterBytes;
+  uint64_t inCluster = offset % clusterBytes;
+  // Past the list, read() says why; there is nothing to lend.
+  if (index >= clusters_.size()) return false;
+  uint64_t cluster = clusters_[index];
+  uint64_t clusters = runAt(index, size / clusterBytes + 2);
+  if (!geometry_.isCluster(cluster) || !geometry_.isCluster(cluster + clusters - 1)) return false;
+  uint64_t length = std::min(size, clusters * clusterBytes - inCluster);
+  uint64_t position = static_cast<uint64_t>(geometry_.offsetOfCluster(cluster)) + inCluster;
+  return medium_->borrow(position, length, out, available, hold);
 }
 
 bool ReaderFatFile::isFragmented() const {

@@ -32,10 +32,14 @@ class ReaderFatFile : public Reader {
   // the list length times the cluster size, which may be less than `size`
   // when the chain or the free run is cut short: callers compare.
   bool open(uint64_t firstCluster, uint64_t size);
-  // Reads along the list; a read past the list goes on with the clusters
-  // that follow the last listed one (from cluster 2 for an empty list) and
-  // fails beyond the volume's last cluster.  Not bounded by size().
+  // Reads along the list, one medium read per run of clusters that follow
+  // each other; a read past the list goes on with the clusters that follow
+  // the last listed one (from cluster 2 for an empty list), one at a time,
+  // and fails beyond the volume's last cluster.  Not bounded by size().
   bool read(uint64_t offset, void* buffer, uint64_t size) override;
+  // Lends what the medium holds of the run of clusters at `offset`.
+  bool borrow(uint64_t offset, uint64_t size, const uint8_t*& out, uint64_t& available,
+              std::shared_ptr<const void>& hold) override;
   // False for an empty list or one run of consecutive clusters.
   bool isFragmented() const;
   // Makes size() at most `size` (the file's own size within its clusters).
@@ -58,6 +62,9 @@ class ReaderFatFile : public Reader {
 
  private:
   void cutAtLoop();
+  // How many clusters from list entry `index` on (at most `most`) follow
+  // each other on the medium.
+  uint64_t runAt(uint64_t index, uint64_t most) const;
 
   Reader* medium_;
   FatTable table_;

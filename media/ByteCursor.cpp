@@ -20,8 +20,18 @@ bool ByteCursor::load(uint64_t position) {
   if (failedBase_ != UINT64_MAX && position >= failedBase_ && position - failedBase_ < blockBytes_)
     return false;
   size_t n = static_cast<size_t>(std::min<uint64_t>(blockBytes_, size_ - position));
-  if (block_.size() < blockBytes_) block_.resize(blockBytes_);
   ++reads_;
+  const uint8_t* lent = nullptr;
+  uint64_t available = 0;
+  if (reader_.borrow(position, n, lent, available, lent_)) {
+    data_ = lent;
+    base_ = position;
+    length_ = static_cast<size_t>(available);
+    return true;
+  }
+  lent_.reset();
+  if (block_.size() < blockBytes_) block_.resize(blockBytes_);
+  data_ = block_.data();
   if (!reader_.read(position, block_.data(), n)) {
     length_ = 0;
     failedBase_ = position - position % blockBytes_;
@@ -51,16 +61,20 @@ bool ByteCursor::read(uint64_t position, void* out, size_t n) {
       return reader_.read(position, out, n);
     }
   }
-  memcpy(out, block_.data() + (position - base_), n);
+  memcpy(out, data_ + (position - base_), n);
   return true;
 }
 
 const uint8_t* ByteCursor::span(uint64_t position, size_t& available) {
   available = 0;
   if (position >= size_) return nullptr;
-  if (!holds(position, 1) && !load(position - position % blockBytes_) && !load(position)) return nullptr;
+  // The aligned block may end before `position` when the reader lent less
+  // than a block (its own block ends there): then the bytes from here on.
+  if (!holds(position, 1) && !(load(position - position % blockBytes_) && holds(position, 1)) &&
+      !(load(position) && holds(position, 1)))
+    return nullptr;
   available = length_ - static_cast<size_t>(position - base_);
-  return block_.data() + (position - base_);
+  return data_ + (position - base_);
 }
 
 bool ByteCursor::u8(uint64_t position, uint8_t& out) { return read(position, &out, 1); }

@@ -6,11 +6,13 @@
 // never reads past `limit`.  When a block cannot be read whole (a bad
 // sector further on), the bytes asked for are read on their own, so a
 // damaged sector costs only what lies in it; a block that failed is not
-// tried again.
+// tried again.  A reader that holds the bytes in memory (the medium's
+// cache) lends them instead of copying them into the cursor's block.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class Reader;
@@ -53,8 +55,10 @@ class ByteCursor {
   uint64_t size_;
   size_t blockBytes_;
   std::vector<uint8_t> block_;
+  const uint8_t* data_ = nullptr;  // the bytes held: block_, or lent by the reader
+  std::shared_ptr<const void> lent_;
   uint64_t base_ = 0;
-  size_t length_ = 0;  // valid bytes in block_
+  size_t length_ = 0;  // valid bytes at data_
   uint64_t failedBase_ = UINT64_MAX;
   uint64_t reads_ = 0;
 };

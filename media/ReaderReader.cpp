@@ -36,3 +36,10 @@ bool ReaderReader::read(uint64_t offset, void* buffer, uint64_t size) {
   }
   return true;
 }
+
+bool ReaderReader::borrow(uint64_t offset, uint64_t size, const uint8_t*& out, uint64_t& available,
+                          std::shared_ptr<const void>& hold) {
+  if (!inner_ || size == 0 || offset >= this->size()) return false;
+  if (size > this->size() - offset) size = this->size() - offset;
+  return inner_->borrow(base_ + offset, size, out, available, hold);
+}

@@ -11,6 +11,8 @@ class ReaderReader : public Reader {
   // window reaching past the end is cut silently.
   bool setWindow(uint64_t offset, uint64_t size);
   bool read(uint64_t offset, void* buffer, uint64_t size) override;
+  bool borrow(uint64_t offset, uint64_t size, const uint8_t*& out, uint64_t& available,
+              std::shared_ptr<const void>& hold) override;
   uint64_t base() const { return base_; }
   Reader* inner() const { return inner_; }
 

@@ -36,15 +36,27 @@ bool FileReader::readFile(FileCase& fileCase, const FileModule::File& file) {
 bool FileReader::readFrom(Reader& reader, uint64_t size) {
   unreadableBytes_ = 0;
   unreadable_.clear();
-  std::vector<uint8_t> buffer(static_cast<size_t>(std::min<uint64_t>(size, kPieceSize)));
+  std::vector<uint8_t> buffer;
   uint64_t position = 0;
   uint64_t remaining = size;
+  std::shared_ptr<const void> lent;
   while (remaining > 0) {
     uint64_t piece = std::min<uint64_t>(remaining, kPieceSize);
     check();
-    readPiece(reader, position, buffer.data(), piece);
+    // Bytes the reader holds (the medium's cache) are handed on as they
+    // lie; a piece then ends where the reader's block does.
+    const uint8_t* data = nullptr;
+    uint64_t available = 0;
+    if (reader.borrow(position, piece, data, available, lent)) {
+      piece = available;
+    } else {
+      lent.reset();
+      if (buffer.empty()) buffer.resize(static_cast<size_t>(std::min<uint64_t>(size, kPieceSize)));
+      readPiece(reader, position, buffer.data(), piece);
+      data = buffer.data();
+    }
     check();
-    if (!consume(buffer.data(), piece)) {
+    if (!consume(data, piece)) {
       dlog() << kLogRefused << ": " << position << " " << piece << "\n";
       return false;
     }

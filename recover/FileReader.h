@@ -1,5 +1,6 @@
 // Reads one found file from start to end in pieces of at most 32768 bytes
-// and hands each piece to consume().
+// and hands each piece to consume(); bytes the reader holds in memory (the
+// medium's cache) are handed on without a copy.
 //
 // Unreadable parts become zeros so that the rest of the file still comes
 // back, but they are never hidden: a piece that fails is read again sector

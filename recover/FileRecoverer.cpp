@@ -3,9 +3,11 @@
 #include "recover/FileRecoverer.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 
 #include "engine/FileCase.h"
 #include "recover/FileReader.h"
@@ -72,7 +74,34 @@ class FileReaderRecover : public FileReader {
   FileDigests* digests_;
 };
 
+// Passes check() on (stop requests) but no progress: what is written ahead
+// is counted when the file is named.
+class ChecksOnly : public InterfaceCallback {
+ public:
+  explicit ChecksOnly(InterfaceCallback* inner) : inner_(inner) {}
+  void check() override {
+    if (inner_) inner_->check();
+  }
+
+ private:
+  InterfaceCallback* inner_;
+};
+
+// Renames without replacing anything: 0, EEXIST when `to` exists, or why it
+// cannot be done here.  Where the file system has no atomic rename that
+// refuses to replace, a hard link does the same; FAT has neither.
+int renameNoReplace(const std::string& from, const std::string& to) {
+  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno == EEXIST) return EEXIST;
+  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return errno;
+  if (link(from.c_str(), to.c_str()) != 0) return errno;
+  unlink(from.c_str());
+  return 0;
+}
+
 }  // namespace
+
+FileRecoverer::~FileRecoverer() { dropWrittenAhead(); }
 
 FileRecoverer::FileRecoverer(InterfaceCallback* progress, Questions* questions, FileCase* fileCase,
                              uint64_t totalBytes, const std::string& destinationFolder)
@@ -140,24 +169,93 @@ bool FileRecoverer::folderOnMedium(const std::string& path) {
   return checkedOnMedium_;
 }
 
-int FileRecoverer::openExclusive(const std::vector<std::string>& candidates, std::string* used) {
-  std::vector<std::string> tries = candidates;
+bool FileRecoverer::claimName(const std::vector<std::string>& candidates,
+                              const std::function<int(const std::string&)>& claim, std::string* used) {
   for (int i = 1; i <= kMaxClashes; ++i) {
-    std::string path = i <= static_cast<int>(tries.size())
-                           ? tries[i - 1]
-                           : withSuffix(candidates.back(), std::to_string(i - static_cast<int>(tries.size())));
-    int fd = createExclusive(path);
-    if (fd >= 0) {
+    std::string path = i <= static_cast<int>(candidates.size())
+                           ? candidates[i - 1]
+                           : withSuffix(candidates.back(), std::to_string(i - static_cast<int>(candidates.size())));
+    int error = claim(path);
+    if (error == 0) {
       *used = path;
-      return fd;
+      return true;
     }
-    if (errno != EEXIST) {
-      dlog() << kLogCannotCreate << ": " << path << " " << lastErrorText() << "\n";
-      return -1;
+    if (error != EEXIST) {
+      used->assign(path);
+      errno = error;
+      return false;
     }
   }
-  dlog() << kLogCannotCreate << ": " << candidates.back() << " no free name\n";
+  used->clear();
+  errno = EEXIST;
+  return false;
+}
+
+int FileRecoverer::openExclusive(const std::vector<std::string>& candidates, std::string* used) {
+  int fd = -1;
+  auto create = [&fd](const std::string& path) {
+    fd = createExclusive(path);
+    return fd >= 0 ? 0 : errno;
+  };
+  if (claimName(candidates, create, used)) return fd;
+  if (used->empty())
+    dlog() << kLogCannotCreate << ": " << candidates.back() << " no free name\n";
+  else
+    dlog() << kLogCannotCreate << ": " << *used << " " << lastErrorText() << "\n";
   return -1;
+}
+
+bool FileRecoverer::placeAhead(const Ahead& ahead, const std::vector<std::string>& candidates, std::string* used) {
+  auto rename = [&ahead](const std::string& path) { return renameNoReplace(ahead.path, path); };
+  if (claimName(candidates, rename, used)) return true;
+  ::unlink(ahead.path.c_str());
+  return false;
+}
+
+bool FileRecoverer::writeAhead(const FileModule::File& file, InterfaceCallback* checker) {
+  std::string key = FileCase::keyOf(file);
+  if (ahead_.count(key)) return true;
+  if (aheadStopped_ || file.size == 0 || folderOnMedium(joinPath(folder_, "-"))) return false;
+  std::string path = joinPath(folder_, ".mzk-ahead-" + std::to_string(getpid()) + "-" + std::to_string(++aheadCount_));
+  int fd = createExclusive(path);
+  if (fd < 0) return false;
+  FileDigests digests;
+  ChecksOnly checks(checker);
+  FileReaderRecover writer(fd, hashing_ ? &digests : nullptr);
+  writer.setCallback(&checks);
+  bool ok;
+  try {
+    ok = writer.readFile(*fileCase_, file);
+  } catch (...) {
+    writer.close();
+    ::unlink(path.c_str());
+    throw;
+  }
+  ok = writer.close() && ok;
+  if (!ok) {
+    if (writer.full) aheadStopped_ = true;
+    ::unlink(path.c_str());
+    return false;
+  }
+  Ahead& ahead = ahead_[key];
+  ahead.path = path;
+  ahead.written = writer.written;
+  ahead.unreadable = writer.unreadable();
+  struct stat st;
+  if (stat(path.c_str(), &st) == 0) ahead.diskBytes = static_cast<uint64_t>(st.st_blocks) * 512;
+  if (hashing_) digests.finish(ahead.md5, ahead.sha256);
+  return true;
+}
+
+void FileRecoverer::dropWrittenAhead() {
+  for (const auto& entry : ahead_) ::unlink(entry.second.path.c_str());
+  ahead_.clear();
+}
+
+uint64_t FileRecoverer::writtenAheadBytes() const {
+  uint64_t bytes = 0;
+  for (const auto& entry : ahead_) bytes += entry.second.diskBytes;
+  return bytes;
 }
 
 bool FileRecoverer::attempt(const FileModule::File& file, const std::string& sourceText,
@@ -176,6 +274,27 @@ bool FileRecoverer::attempt(const FileModule::File& file, const std::string& sou
   if (folderOnMedium(candidates.front())) {
     lastFailure_ = OnMedium;
     return false;
+  }
+  auto written = ahead_.find(FileCase::keyOf(file));
+  if (written != ahead_.end()) {
+    Ahead ahead = std::move(written->second);
+    ahead_.erase(written);
+    if (placeAhead(ahead, candidates, &lastPath_)) {
+      for (const auto& range : ahead.unreadable) lastUnreadable_ += range.second;
+      lastRanges_ = ahead.unreadable;
+      written_ += ahead.written;
+      if (progress_) progress_->setValue(1, 0, ahead.written);
+      if (lastUnreadable_) {
+        totalUnreadable_ += lastUnreadable_;
+        ++filesWithUnreadable_;
+      }
+      if (hashing_) {
+        lastMd5_ = ahead.md5;
+        lastSha256_ = ahead.sha256;
+      }
+      return true;
+    }
+    lastPath_.clear();
   }
   std::string path;
   int fd = openExclusive(candidates, &path);

@@ -8,6 +8,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <string>
 #include <sys/types.h>
 #include <utility>
@@ -33,7 +35,14 @@ class FileRecoverer {
   // (each written piece is reported with setValue(1, 0, bytes)).
   FileRecoverer(InterfaceCallback* progress, Questions* questions, FileCase* fileCase,
                 uint64_t totalBytes, const std::string& destinationFolder);
+  // Removes the files written ahead that were not given their names.
+  ~FileRecoverer();
+  FileRecoverer(const FileRecoverer&) = delete;
+  FileRecoverer& operator=(const FileRecoverer&) = delete;
 
+  // The sum of the sizes of the files to recover, when it is known only
+  // after construction (a recovery that began writing ahead during the scan).
+  void setTotalBytes(uint64_t totalBytes) { total_ = totalBytes; }
   // Destinations on this medium are refused.
   void setMedium(const MediumIdentity& medium) { medium_ = medium; checkedFolder_.clear(); }
   // Files with a FAT name ("fn") are written under that name, made safe;
@@ -48,6 +57,22 @@ class FileRecoverer {
                  const std::string& destinationPath);
   // One attempt, without questions.
   bool recover_ll(const FileModule::File& file, const char* sourceText, const char* destinationPath);
+
+  // Writing ahead, while a scan is still running and the medium's cache
+  // holds the file's bytes: they go into a hidden file of the destination
+  // folder now, and a later recover() of the same file (same key) gives it
+  // its name without reading the medium again; its unreadable parts and
+  // digests are those found now.  Nothing is asked and nothing is counted
+  // or kept on failure (recover() then does all the work, as if nothing had
+  // been written ahead); after a full disk nothing more is written ahead.
+  // `checker` sees check() between pieces; an InterruptedException from it
+  // removes the hidden file and passes on.
+  bool writeAhead(const FileModule::File& file, InterfaceCallback* checker);
+  // Removes the files written ahead that were not named yet.
+  void dropWrittenAhead();
+  // The disk space the files written ahead take (whole blocks).
+  uint64_t writtenAheadBytes() const;
+  size_t writtenAheadFiles() const { return ahead_.size(); }
 
   // The proposed name in the destination folder (before clash resolution).
   std::string destinationPath(const FileModule::File& file) const;
@@ -82,7 +107,27 @@ class FileRecoverer {
   bool attempt(const FileModule::File& file, const std::string& sourceText,
                const std::vector<std::string>& candidates);
   int openExclusive(const std::vector<std::string>& candidates, std::string* used);
+  // Tries the candidates, then the last one with "-1", "-2", ... before its
+  // extension: `claim` returns 0 when it took the name, EEXIST to go on, or
+  // another errno to give up (logged as a failure to create).
+  bool claimName(const std::vector<std::string>& candidates, const std::function<int(const std::string&)>& claim,
+                 std::string* used);
   bool folderOnMedium(const std::string& path);
+
+  // A file written ahead, under its hidden name.
+  struct Ahead {
+    std::string path;
+    uint64_t written = 0;
+    uint64_t diskBytes = 0;
+    std::vector<std::pair<uint64_t, uint64_t>> unreadable;
+    std::string md5, sha256;
+  };
+  // Names the file written ahead; false (and the hidden file gone) when it
+  // cannot be renamed here, so that the file is written again.
+  bool placeAhead(const Ahead& ahead, const std::vector<std::string>& candidates, std::string* used);
+  std::map<std::string, Ahead> ahead_;  // by FileCase::keyOf
+  uint64_t aheadCount_ = 0;
+  bool aheadStopped_ = false;
 
   InterfaceCallback* progress_;
   Questions* questions_;

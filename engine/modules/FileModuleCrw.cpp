@@ -1,5 +1,6 @@
 #include "engine/modules/FileModuleCrw.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -37,10 +38,7 @@ class HeapSearch {
       if (!reader_.read(piece, buffer.data() + FileModuleCrw::kCarry, n)) return false;
       // buffer[i] is the byte at base + i.
       uint64_t base = piece - FileModuleCrw::kCarry;
-      for (uint32_t j = 0; j < n; ++j) {
-        uint64_t q = piece - 3 + j;
-        if (candidate(buffer.data(), base, q, out)) return true;
-      }
+      if (findIn(buffer.data(), base, piece - 3, piece - 3 + n, out)) return true;
       memmove(buffer.data(), buffer.data() + n, FileModuleCrw::kCarry);
       piece += n;
     }
@@ -55,7 +53,7 @@ class HeapSearch {
   // at q + 4 and holds raw data.
   bool candidate(const uint8_t* buffer, uint64_t base, uint64_t q, HeapEnd& out) const {
     uint64_t v = u32(buffer + (q - base));
-    if (v + 48 > q || q > v + 108) return false;
+    if (v + kMinDistance > q || q > v + kMaxDistance) return false;
     uint64_t table = v + kHeapStart;  // at least 22 bytes before q: inside the carry
     uint16_t count = u16(buffer + (table - base));
     if (table + 2 + uint64_t(kEntryBytes) * count != q) return false;
@@ -78,6 +76,45 @@ class HeapSearch {
     out = found;
     return true;
   }
+
+  // The first candidate q in [first, end).  A table lies 48 to 108 bytes
+  // before its pointer, so the pointer's upper 16 bits are those of q - 48
+  // (or of q - 108 near a 64 KiB boundary): memchr finds the few places
+  // that hold them, and zeros or noise pass at memory speed.
+  bool findIn(const uint8_t* buffer, uint64_t base, uint64_t first, uint64_t end, HeapEnd& out) const {
+    for (uint64_t q = first; q < end;) {
+      uint64_t upper = (q - kMinDistance) >> 16;
+      if (q < kMaxDistance || ((q - kMaxDistance) >> 16) != upper) {
+        if (candidate(buffer, base, q, out)) return true;
+        ++q;
+        continue;
+      }
+      uint64_t stretchEnd = std::min(end, ((upper + 1) << 16) + kMinDistance);
+      if (upper <= 0xFFFF) {
+        // The two upper bytes of the pointer lie at q + 2 and q + 3 (little
+        // endian) or q and q + 1 (big endian); search for the one that is
+        // not zero.
+        const uint8_t low = static_cast<uint8_t>(upper), high = static_cast<uint8_t>(upper >> 8);
+        const bool byLow = low != 0;
+        const uint64_t at = big_ ? (byLow ? 1 : 0) : (byLow ? 2 : 3);
+        const uint64_t other = big_ ? (byLow ? 0 : 1) : (byLow ? 3 : 2);
+        const uint8_t* from = buffer + (q - base) + at;
+        const uint8_t* stop = buffer + (stretchEnd - base) + at;
+        const uint8_t wanted = byLow ? low : high, otherWanted = byLow ? high : low;
+        for (const uint8_t* hit = static_cast<const uint8_t*>(memchr(from, wanted, static_cast<size_t>(stop - from)));
+             hit; hit = static_cast<const uint8_t*>(memchr(hit + 1, wanted, static_cast<size_t>(stop - hit - 1)))) {
+          const uint8_t* p = hit - at;
+          if (p[other] == otherWanted && candidate(buffer, base, base + static_cast<uint64_t>(p - buffer), out))
+            return true;
+          if (hit + 1 == stop) break;
+        }
+      }
+      q = stretchEnd;
+    }
+    return false;
+  }
+
+  static constexpr uint64_t kMinDistance = 48, kMaxDistance = 108;
 
   Reader& reader_;
   bool big_;

@@ -29,23 +29,35 @@ bool skipFill(ByteCursor& cursor, uint64_t& position) {
 // code after the run decides; the position is that of the run's last 0xFF.
 enum class ScanEnd { kMarker, kExhausted, kReadFailed };
 
+// A code after 0xFF that ends the entropy-coded data.
+bool endsScan(uint8_t code) { return code != 0x00 && code != 0xFF && !isRestartMarker(code); }
+
 ScanEnd findMarker(ByteCursor& cursor, uint64_t& position) {
-  uint8_t carried = 0;
+  // Only an 0xFF can start a marker: memchr finds them, so the entropy-coded
+  // data (and zeros after a file cut short) pass at memory speed.
+  bool carried = false;  // the previous span ended with 0xFF
   uint64_t at = position;
   while (at < cursor.size()) {
     size_t n = 0;
     const uint8_t* p = cursor.span(at, n);
     if (!p) return ScanEnd::kReadFailed;
-    uint8_t before = carried;
-    for (size_t j = 0; j < n; ++j) {
-      uint8_t b = p[j];
-      if (before == 0xFF && b != 0x00 && b != 0xFF && !isRestartMarker(b)) {
-        position = at + j - 1;  // j == 0: the 0xFF was the carried byte
+    if (carried && endsScan(p[0])) {
+      position = at - 1;
+      return ScanEnd::kMarker;
+    }
+    carried = false;
+    for (const uint8_t* ff = static_cast<const uint8_t*>(memchr(p, 0xFF, n)); ff;
+         ff = static_cast<const uint8_t*>(memchr(ff + 1, 0xFF, n - static_cast<size_t>(ff + 1 - p)))) {
+      size_t k = static_cast<size_t>(ff - p);
+      if (k + 1 == n) {
+        carried = true;
+        break;
+      }
+      if (endsScan(p[k + 1])) {
+        position = at + k;
         return ScanEnd::kMarker;
       }
-      before = b;
     }
-    carried = p[n - 1];
     at += n;
   }
   position = at;

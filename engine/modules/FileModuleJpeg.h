@@ -23,7 +23,7 @@ class FileModuleJpeg : public FileModule {
   // is refused.  Runs of 0xFF fill bytes before a marker code are skipped.
   bool analyze(Reader& reader, File& file) override;
 
-  static constexpr uint32_t kPieceSize = 4096;
+  static constexpr uint32_t kPieceSize = 65536;
 
   // The frame header of the JPEG stream that starts at `position`: walks the
   // marker segments from the start-of-image marker to the first

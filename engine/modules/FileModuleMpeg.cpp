@@ -80,13 +80,16 @@ Search nextStartCode(ByteCursor& cursor, uint64_t& at, uint8_t& code, uint64_t l
     const uint8_t* p = cursor.span(at, n);
     if (!p) return Search::kFailed;
     if (n > stop - at) n = size_t(stop - at);
-    // Codes whose four bytes lie in this span ...
+    // Codes whose four bytes lie in this span: memchr for their 01 byte,
+    // which zeros and most data lack, then a look at the two before it ...
     if (n >= 4) {
-      if (const void* hit = memmem(p, n - 1, "\0\0\1", 3)) {
-        const uint8_t* h = static_cast<const uint8_t*>(hit);
-        at += uint64_t(h - p);
-        code = h[3];
-        return Search::kFound;
+      for (const uint8_t* one = static_cast<const uint8_t*>(memchr(p + 2, 1, n - 3)); one;
+           one = static_cast<const uint8_t*>(memchr(one + 1, 1, n - 1 - size_t(one + 1 - p)))) {
+        if (one[-1] == 0 && one[-2] == 0) {
+          at += uint64_t(one - 2 - p);
+          code = one[1];
+          return Search::kFound;
+        }
       }
     }
     // ... and those that start in its last three bytes.

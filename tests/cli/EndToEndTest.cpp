@@ -87,10 +87,16 @@ TEST_F(EndToEnd, EveryPhotoComesBackByteExactWithAReportThatMatchesAndTheMediumI
   std::string before = readFile(card->image), out = work.file("out"), report = work.file("report.xml");
   struct stat st;
   ASSERT_EQ(0, stat(card->image.c_str(), &st));
-  ToolResult r = runRecover({"-o", out, "--report", report, card->image});
+  ToolResult r = runRecover({"-o", out, "--report", report, "--stats", card->image});
   ASSERT_EQ(0, r.status) << r.err;
   for (const auto& photo : card->photos)
     EXPECT_TRUE(readFile(out + "/" + Card::recoveredName(photo)) == photo.bytes) << photo.name;
+  // Written as the scan passed them: the medium was read once, and nothing
+  // written ahead is left under another name.
+  size_t times = r.err.rfind(" times its size)");
+  ASSERT_NE(std::string::npos, times) << r.err;
+  EXPECT_LT(std::stod(r.err.substr(r.err.rfind('(', times) + 1)), 1.05) << r.err;
+  for (const std::string& name : namesIn(out)) EXPECT_NE('.', name[0]) << name;
   EXPECT_NE(std::string::npos, r.err.find("recovered "));
   EXPECT_EQ(std::string::npos, r.err.find("files found")) << "no progress line on a pipe";
   EXPECT_EQ("", r.out);

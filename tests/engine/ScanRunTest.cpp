@@ -12,6 +12,7 @@
 #include "EngineFixtures.h"
 #include "engine/FileCase.h"
 #include "filesystems/FileSystems.h"
+#include "media/ReaderReader.h"
 #include "shell/Config.h"
 #include "shell/InterfaceCallback.h"
 #include "tests/support/MemoryReader.h"
@@ -151,4 +152,35 @@ TEST_F(ScanRunTest, PatternFileAndMediumAreNeededBeforeAnyRead) {
     EXPECT_STREQ("PatternsFile(17)", e.what());
   }
   EXPECT_EQ(0u, medium->reads);
+}
+
+TEST_F(ScanRunTest, WhatAModuleReadsAheadIsNotReadAgainAndAFollowerKeepsWhatItReaches) {
+  // A JPEG over ten buffers: its walk reads ahead of the scan, through the
+  // blocks the scan then tests.  The follower is told each position; what
+  // it reaches back for is still held, what it does not is given up.
+  const std::string jpeg = std::string("\xFF\xD8\xFF\xDA\x00\x02", 6) + std::string(20000, '\x11') + "\xFF\xD9";
+  const std::string bytes = medium(64, {{2, jpeg}});
+  struct Follower : ScanFollower {
+    uint64_t reachBack = 0;
+    std::string positions;
+    uint64_t reach() const override { return reachBack; }
+    void passed(uint64_t position) override { positions += " " + std::to_string(position); }
+  };
+  for (uint64_t reachBack : {uint64_t(0), uint64_t(1) << 20}) {
+    MemoryReader memory(bytes.data(), bytes.size());
+    FileCase fileCase(config, allFileSystems());
+    fileCase.setReader(new ReaderReader(&memory));
+    config.set("Scan Buffer Size", "2048");
+    Follower follower;
+    follower.reachBack = reachBack;
+    runScan(fileCase, config, nullptr, &follower);
+    EXPECT_EQ("1024jpeg20008", fileCase.order().front());
+    EXPECT_EQ(bytes.size(), memory.bytesRead) << "each byte once";
+    EXPECT_EQ(0u, follower.positions.find(" 2048 4096 ")) << follower.positions;
+    EXPECT_EQ(" 32768 32768", follower.positions.substr(follower.positions.size() - 12)) << "and once more at the end";
+    std::string file(jpeg.size(), '\0');
+    ASSERT_TRUE(fileCase.readerFor(*fileCase.findFile("1024jpeg20008"))->read(0, &file[0], file.size()));
+    EXPECT_EQ(jpeg, file);
+    EXPECT_EQ(reachBack ? bytes.size() : bytes.size() + 11 * 2048, memory.bytesRead) << "its eleven blocks again";
+  }
 }

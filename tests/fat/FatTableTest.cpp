@@ -115,3 +115,25 @@ TEST(FatTable, TheMapCoversOnlyTheSectorsThatHoldEntries) {
   p.fatLba[1] = 32 + 100;
   EXPECT_EQ(100u, FatTable::tableSectors(p));
 }
+
+TEST(FatTable, GroupsAreReadOnceWhileKept) {
+  // FAT16: 768 entries a group.  A walk over kCachedGroups + 1 groups, then
+  // back: the groups read last are still held, the first one is not.
+  const uint32_t perGroup = 768, groups = FatTable::kCachedGroups + 1;
+  MemoryVolume vol(16, perGroup * groups + 10);
+  vol.set(5, 6);
+  FatTable table(&vol.medium);
+  ASSERT_TRUE(table.init(vol.p, vol.firstCopyMap()));
+  for (uint32_t g = 0; g < groups; ++g) entry(table, g * perGroup + 5);
+  EXPECT_EQ(groups, vol.medium.reads);
+  const struct {
+    uint32_t cluster;
+    uint64_t reads;
+  } cases[] = {{2 * perGroup + 7, 0}, {groups * perGroup - 1, 0}, {5, 1}};
+  for (const auto& c : cases) {
+    uint64_t before = vol.medium.reads;
+    entry(table, c.cluster);
+    EXPECT_EQ(c.reads, vol.medium.reads - before) << c.cluster;
+  }
+  EXPECT_EQ("next 6", entry(table, 5));
+}

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "FatFixtures.h"
+#include "media/BlockCache.h"
 
 using namespace fattest;
 
@@ -124,4 +125,38 @@ TEST(ReaderFatFileRead, AnUnreadableSectorFailsTheRead) {
   char b[512];
   EXPECT_TRUE(r.read(0, b, 512));
   EXPECT_FALSE(r.read(500, b, 50));
+}
+
+TEST(ReaderFatFileRead, ClustersThatFollowEachOtherAreOneMediumRead) {
+  MemoryVolume vol(16, 5000);
+  vol.chain({5, 6, 7, 9, 10, 30});
+  for (uint64_t c = 2; c < 40; ++c) vol.stamp(c);
+  ReaderFatFile r(&vol.medium);
+  ASSERT_TRUE(r.init(vol.p, vol.firstCopyMap()));
+  ASSERT_TRUE(r.open(5, 6 * 512));
+  // (offset, length) -> medium reads, the stamps of the first and last byte.
+  const struct {
+    uint64_t offset, length, reads;
+    int first, last;
+  } cases[] = {{0, 6 * 512, 3, 5, 30}, {100, 1400, 1, 5, 7}, {1000, 1000, 2, 6, 9}, {2560, 1024, 2, 30, 31}};  // past the list, a cluster at a time
+  for (const auto& c : cases) {
+    std::string b(c.length, '\0');
+    uint64_t before = vol.medium.reads;
+    ASSERT_TRUE(r.read(c.offset, &b[0], c.length)) << c.offset;
+    EXPECT_EQ(c.reads, vol.medium.reads - before) << c.offset;
+    EXPECT_EQ(c.first, b.front()) << c.offset;
+    EXPECT_EQ(c.last, b.back()) << c.offset;
+  }
+  // A loan reaches to the end of the run (the medium lends nothing here).
+  BlockCache cache(&vol.medium, 1 << 20);
+  ReaderFatFile lent(&cache);
+  ASSERT_TRUE(lent.init(vol.p, vol.firstCopyMap()));
+  ASSERT_TRUE(lent.open(5, 6 * 512));
+  const uint8_t* at = nullptr;
+  uint64_t available = 0;
+  std::shared_ptr<const void> hold;
+  ASSERT_TRUE(lent.borrow(700, 4000, at, available, hold));
+  EXPECT_EQ(3 * 512 - 700u, available);
+  EXPECT_EQ(6, at[0]);
+  EXPECT_FALSE(lent.borrow(6 * 512, 10, at, available, hold)) << "past the list";
 }

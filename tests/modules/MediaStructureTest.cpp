@@ -120,3 +120,25 @@ TEST(MediaStructures, SizesTypesNamesTimesAndRefusals) {
     EXPECT_EQ(found.attributes.getInt32("time", -1), c.time) << c.module << ": " << c.what;
   }
 }
+
+TEST(MpegElementaryStream, StartCodesAreFoundWhereverTheReadsOfTheWalkEnd) {
+  // A sequence header, filler with decoys (01 after other bytes, 00 00
+  // before other bytes), and the sequence end code placed across the
+  // 64 KiB pieces of the walk and at the reader's end.
+  const std::string decoys = bytes({0x11, 0x01, 0x00, 0x01, 0x00, 0x00, 0x02, 0x01, 0x01});
+  const std::string end = bytes({0, 0, 1, 0xB7});
+  for (size_t at : {size_t(20), size_t(65531), size_t(65532), size_t(65533), size_t(65534), size_t(65535),
+                    size_t(65536), size_t(131070), size_t(200000)}) {
+    std::string stream = bytes({0, 0, 1, 0xB3});
+    while (stream.size() < at) stream += decoys;
+    stream.resize(at, '\x11');
+    stream += end;
+    FileModule::File file;
+    MemoryReader reader(stream.data(), stream.size());
+    EXPECT_TRUE(FileModuleRegistry().findModule("mpeg")->analyze(reader, file)) << at;
+    EXPECT_EQ(stream.size(), file.size) << at;
+    stream.resize(stream.size() - 1);  // the end code cut short
+    MemoryReader cut(stream.data(), stream.size());
+    EXPECT_FALSE(FileModuleRegistry().findModule("mpeg")->analyze(cut, file)) << at;
+  }
+}

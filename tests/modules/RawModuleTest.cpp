@@ -74,3 +74,29 @@ TEST_F(RawFiles, CutOrDamagedFilesAreRefused) {
   std::string crw = files.back().bytes;
   EXPECT_EQ(analyzedSize("crw", crw.replace(crw.size() - 14, 2, "\x01\x20")), 0u);  // 0x2005 becomes 0x2001
 }
+
+TEST(CrwHeapEnd, FoundInEitherOrderWhereverTheTableLiesAgainst64KiBBoundaries) {
+  // The heap's end pointer lies 48 to 108 bytes after its table's offset
+  // (2 to 8 entries); tables placed so that the pointer and the table
+  // offset straddle a 64 KiB boundary, or just miss it.
+  const struct {
+    bool big;
+    uint32_t data, entries;
+  } cases[] = {{false, 655360 - 1, 2}, {false, 655360, 2},  {false, 655360 + 30, 5}, {false, 655360 + 59, 8},
+               {false, 655360 - 60, 8}, {true, 655360 - 1, 8}, {true, 655360 + 10, 2},  {true, 589824 + 55, 5},
+               {true, 16777216 - 20, 3}};
+  for (const auto& c : cases) {
+    auto put16 = [&](std::string& s, uint16_t v) { c.big ? putBe16(s, v) : putLe16(s, v); };
+    auto put32 = [&](std::string& s, uint32_t v) { c.big ? putBe32(s, v) : putLe32(s, v); };
+    std::string file = c.big ? std::string("MM\0\0\0\x1a", 6) : std::string("II\x1a\0\0\0", 6);
+    file += "HEAPCCDR" + std::string(12, '\0') + noise(c.data, c.data);
+    put16(file, uint16_t(c.entries));
+    for (uint32_t i = 0; i < c.entries; ++i) {
+      put16(file, i == 0 ? 0x2005 : 0x0032);
+      put32(file, i == 0 ? c.data : 0);
+      put32(file, 0);
+    }
+    put32(file, c.data);
+    EXPECT_EQ(file.size(), analyzedSize("crw", file + noise(300, 1))) << c.big << " " << c.data << " " << c.entries;
+  }
+}

@@ -87,10 +87,11 @@ TEST(DfxmlDocument, ValidatesAgainstTheSchemaAndCarriesEveryFact) {
 }
 
 TEST(FileDigests, AgreeWithTheSystemToolsOverUnevenPieces) {
-  // Empty input, and a megabyte fed in pieces that straddle every block
-  // boundary of both algorithms.
+  // Empty input, a megabyte and a file hashed on the digest threads (more
+  // than three chunks), fed in pieces that straddle every block boundary of
+  // both algorithms and of the chunks.
   RecoverTempDir dir;
-  for (size_t length : {size_t(0), size_t(1000003)}) {
+  for (size_t length : {size_t(0), size_t(1000003), 3 * FileDigests::kChunkBytes + 4097}) {
     std::string data = randomBytes(length, 7);
     FileDigests digests;
     const size_t steps[] = {1, 63, 64, 65, 127, 4096, 32768};

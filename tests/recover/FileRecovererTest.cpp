@@ -210,3 +210,54 @@ TEST(FileRecovererGuard, ADestinationOnTheMediumIsRefused) {
   EXPECT_TRUE(out.names().empty());
   EXPECT_EQ(1u, questions.asked.size());
 }
+
+TEST(FileRecovererAhead, AFileWrittenAheadIsNamedLaterWithoutReadingTheMediumAgain) {
+  const std::string medium = randomBytes(200000, 3);
+  CaseOverMemory m(medium);
+  m.faults().failRange(101024, 10);
+  RecoverTempDir direct, ahead;
+  for (RecoverTempDir* dir : {&direct, &ahead}) dir->write("IMG.JPG", "earlier");
+  const FileModule::File files[] = {named(4096, 70000, "IMG.JPG"), foundFile(100000, 5000), foundFile(150000, 900)};
+  FileRecoverer first(nullptr, nullptr, &m.fileCase(), 0, direct.path());
+  FileRecoverer second(nullptr, nullptr, &m.fileCase(), 0, ahead.path());
+  for (FileRecoverer* r : {&first, &second}) {
+    r->setKeepNames(true);
+    r->setHashing(true);
+  }
+  // Written ahead in another order than they are named in.
+  for (int i : {2, 1, 0}) ASSERT_TRUE(second.writeAhead(files[i], nullptr)) << i;
+  EXPECT_EQ(3u, second.writtenAheadFiles());
+  EXPECT_GT(second.writtenAheadBytes(), 75000u);
+  uint64_t reads = m.memory().reads;
+  for (const FileModule::File& file : files) {
+    ASSERT_TRUE(first.recover(file));
+    std::string path = first.lastPath(), md5 = first.lastMd5(), sha = first.lastSha256();
+    auto ranges = first.lastUnreadableRanges();
+    uint64_t before = m.memory().reads;
+    ASSERT_TRUE(second.recover(file));
+    EXPECT_EQ(before, m.memory().reads) << path;
+    EXPECT_EQ(ahead.file(path.substr(direct.path().size() + 1)), second.lastPath());
+    EXPECT_TRUE(readFile(path) == readFile(second.lastPath())) << path;
+    EXPECT_EQ(md5, second.lastMd5());
+    EXPECT_EQ(sha, second.lastSha256());
+    EXPECT_EQ(ranges, second.lastUnreadableRanges());
+  }
+  EXPECT_GT(m.memory().reads, reads) << "the direct recovery read the medium";
+  EXPECT_EQ(direct.names(), ahead.names()) << "nothing hidden is left";
+  EXPECT_EQ(first.totalUnreadableBytes(), second.totalUnreadableBytes());
+  EXPECT_EQ(first.bytesWritten(), second.bytesWritten());
+  // Not named: gone with the recoverer, or at once; a stop removes it too.
+  RecoverTempDir left;
+  {
+    FileRecoverer r(nullptr, nullptr, &m.fileCase(), 0, left.path());
+    ASSERT_TRUE(r.writeAhead(files[1], nullptr));
+    ASSERT_TRUE(r.writeAhead(files[2], nullptr));
+    r.dropWrittenAhead();
+    EXPECT_TRUE(left.names().empty());
+    ASSERT_TRUE(r.writeAhead(files[2], nullptr));
+    ProgressRecorder stop;
+    stop.stopAfter = 0;
+    EXPECT_THROW(r.writeAhead(files[0], &stop), InterruptedException);
+  }
+  EXPECT_TRUE(left.names().empty());
+}

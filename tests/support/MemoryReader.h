@@ -26,6 +26,7 @@ class MemoryReader : public Reader, public MediumWriter {
     if (!Reader::fits(offset, size, bytes_.size())) return false;
     if (size) memcpy(buffer, bytes_.data() + offset, size);
     ++reads;
+    bytesRead += size;
     return true;
   }
   bool write(uint64_t offset, const void* buffer, uint64_t size) override {
@@ -49,6 +50,7 @@ class MemoryReader : public Reader, public MediumWriter {
   void put(uint64_t offset, const std::string& data) { put(offset, data.data(), data.size()); }
 
   uint64_t reads = 0;
+  uint64_t bytesRead = 0;
 
  private:
   std::vector<uint8_t> bytes_;
