@@ -195,9 +195,10 @@ TEST(FileSystemPatterns, EveryTypeIsALowerCaseExtension) {
   const PatternMap& map = scan.fileCase().fileSystemPatterns();
   ASSERT_TRUE(map.count("jpg"));
   EXPECT_NE(nullptr, map.at("jpg").analyzeModule());
-  for (const auto& entry : map)
-    if (entry.first != "*")  // the catch-all record
-      for (char c : entry.first) EXPECT_TRUE(islower(uint8_t(c)) || isdigit(uint8_t(c))) << entry.first;
+  for (const auto& entry : map) {
+    if (entry.first == "*") continue;  // the catch-all record
+    for (char c : entry.first) EXPECT_TRUE(islower(uint8_t(c)) || isdigit(uint8_t(c))) << entry.first;
+  }
   for (const char* type : {"jpeg", "tif", "cr2", "nef", "png", "avi", "wav", "mp3", "mov", "zip", "doc"})
     EXPECT_TRUE(map.count(type)) << type;
 }
