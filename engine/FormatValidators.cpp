@@ -1,0 +1,10 @@
+// The one table of format validators, by file type.
+
+#include "engine/FormatValidator.h"
+
+#include "engine/modules/JpegValidator.h"
+
+std::unique_ptr<FormatValidator> validatorFor(const std::string& type) {
+  if (type == "jpeg" || type == "jpg") return std::unique_ptr<FormatValidator>(new JpegValidator);
+  return nullptr;
+}
