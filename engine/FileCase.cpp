@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "engine/FragmentReader.h"
 #include "engine/PatternsFile.h"
 #include "media/ReaderReader.h"
 #include "shell/Config.h"
@@ -17,6 +18,7 @@ const LogTag kLogNoSuchVolume{"FileCase", 87};
 const LogTag kLogVolumeNoReader{"FileCase", 92};
 const LogTag kLogNoVolume{"FileCase", 113};
 const LogTag kLogTooManyVolumes{"FileCase", 120};
+const LogTag kLogRebuiltShort{"FileCase", 130};
 }  // namespace
 
 FileCase::FileCase(const ConfigRecord& config, const FileSystemFamilies& families) {
@@ -29,6 +31,7 @@ FileCase::FileCase(const ConfigRecord& config, const FileSystemFamilies& familie
 FileCase::~FileCase() {
   // The volumes read through the medium reader: they go first.
   volumes_.clear();
+  fragments_.reset();
   delete window_;
   delete reader_;
 }
@@ -39,12 +42,15 @@ void FileCase::setReader(Reader* reader) {
   yielded_.clear();
   nextEviction_ = 0;
   files_.clear();
+  rebuiltRuns_.clear();
   order_.clear();
+  fragments_.reset();
   delete window_;
   window_ = nullptr;
   delete reader_;
   reader_ = reader;
   window_ = new ReaderReader(reader_);
+  fragments_.reset(new FragmentReader(reader_));
 }
 
 Reader* FileCase::reader() const {
@@ -60,14 +66,20 @@ std::string FileCase::keyOf(const FileModule::File& file) {
   return key;
 }
 
-void FileCase::found(const FileModule::File& file) {
+void FileCase::found(const FileModule::File& file) { add(file, nullptr); }
+
+void FileCase::foundRebuilt(const FileModule::File& file, const ByteRuns& runs) { add(file, &runs); }
+
+bool FileCase::add(const FileModule::File& file, const ByteRuns* runs) {
   std::string key = keyOf(file);
   auto inserted = files_.emplace(key, file);
-  if (!inserted.second) return;  // the first report of a key wins
+  if (!inserted.second) return false;  // the first report of a key wins
+  if (runs) rebuiltRuns_[key] = *runs;
   order_.push_back(key);
   int32_t fs = file.attributes.getInt32("fs", -1);
   if (fs >= 0 && static_cast<size_t>(fs) < yielded_.size()) ++yielded_[fs];
   if (callback_) callback_->added(key, inserted.first->second);
+  return true;
 }
 
 const FileModule::File* FileCase::findFile(const std::string& key) const {
@@ -76,6 +88,18 @@ const FileModule::File* FileCase::findFile(const std::string& key) const {
 }
 
 Reader* FileCase::readerFor(const FileModule::File& file) {
+  if (!rebuiltRuns_.empty()) {
+    auto rebuilt = rebuiltRuns_.find(keyOf(file));
+    if (rebuilt != rebuiltRuns_.end()) {
+      if (!fragments_) throw std::runtime_error("FileCase(79)");
+      fragments_->aim(rebuilt->second);
+      if (fragments_->size() < file.size) {
+        dlog() << kLogRebuiltShort << ": " << file.offset << " " << file.size << " " << fragments_->size() << "\n";
+        return nullptr;
+      }
+      return fragments_.get();
+    }
+  }
   int32_t fs = file.attributes.getInt32("fs", -1);
   if (fs == -1) {
     if (!window_) throw std::runtime_error("FileCase(79)");
@@ -102,6 +126,7 @@ ByteRuns FileCase::byteRunsFor(const FileModule::File& file) {
   if (file.size == 0) return runs;
   Reader* reader = readerFor(file);
   if (!reader) return runs;
+  if (reader == fragments_.get()) return cutRuns(fragments_->runs(), file.size);
   int32_t fs = file.attributes.getInt32("fs", -1);
   if (fs == -1) {
     appendByteRun(runs, 0, file.offset, std::min(file.size, reader->size()));

@@ -20,6 +20,7 @@
 #include "engine/VolumeHost.h"
 
 class ConfigRecord;
+class FragmentReader;
 class Reader;
 class ReaderReader;
 
@@ -44,6 +45,8 @@ class FileCase : public Scanner::Callback, public VolumeHost {
   void setCallback(Callback* callback) { callback_ = callback; }
 
   void found(const FileModule::File& file) override;
+  // Files put together from pieces: read back along their runs.
+  void foundRebuilt(const FileModule::File& file, const ByteRuns& runs) override;
   static std::string keyOf(const FileModule::File& file);
   const FileModule::File* findFile(const std::string& key) const;
   const std::map<std::string, FileModule::File>& files() const { return files_; }
@@ -51,7 +54,8 @@ class FileCase : public Scanner::Callback, public VolumeHost {
   const std::vector<std::string>& order() const { return order_; }
 
   // A reader over the found file, owned by the case and re-aimed by the
-  // next call; null when the file cannot be read.
+  // next call; null when the file cannot be read.  A rebuilt file is read
+  // along the runs it was reported with.
   Reader* readerFor(const FileModule::File& file);
 
   // Where the found file's bytes lie on the medium: one run for a file of
@@ -71,6 +75,8 @@ class FileCase : public Scanner::Callback, public VolumeHost {
   const PatternMap& fileSystemPatterns() const { return fsPatterns_; }
 
  private:
+  bool add(const FileModule::File& file, const ByteRuns* runs);
+
   Reader* reader_ = nullptr;
   ReaderReader* window_ = nullptr;
   FileModuleRegistry registry_;
@@ -79,6 +85,8 @@ class FileCase : public Scanner::Callback, public VolumeHost {
   std::vector<uint64_t> yielded_;  // files found per volume
   size_t nextEviction_ = 0;
   std::map<std::string, FileModule::File> files_;
+  std::map<std::string, ByteRuns> rebuiltRuns_;
+  std::unique_ptr<FragmentReader> fragments_;
   std::vector<std::string> order_;
   Callback* callback_ = nullptr;
 };

@@ -29,17 +29,6 @@ uint64_t ClusterGrid::nextBoundary(uint64_t position) const {
   return position > UINT64_MAX - step ? UINT64_MAX : position + step;
 }
 
-ByteRuns cutRuns(const ByteRuns& runs, uint64_t size) {
-  ByteRuns out;
-  for (const ByteRun& run : runs) {
-    if (run.fileOffset >= size) break;
-    ByteRun cut = run;
-    cut.length = std::min(run.length, size - run.fileOffset);
-    out.push_back(cut);
-  }
-  return out;
-}
-
 struct FragmentSearch::Guess {
   ByteRuns runs;
   uint64_t at = 0;        // the break: file offset where the last piece begins

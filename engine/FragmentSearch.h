@@ -97,6 +97,3 @@ class FragmentSearch {
   SearchResult result_;
   double startTime_ = 0;
 };
-
-// Runs cut to their first `size` bytes.
-ByteRuns cutRuns(const ByteRuns& runs, uint64_t size);

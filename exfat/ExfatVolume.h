@@ -11,7 +11,12 @@
 // Live files are read along their contiguous extent or their FAT chain;
 // deleted ones, whose chains the table no longer keeps, along the free
 // clusters from their first one, and only while the allocation bitmap says
-// those clusters are free.
+// those clusters are free.  A deleted file of a type that has a validator
+// may also be read along the free clusters passing over those in use, or
+// found by a bounded search over the free clusters, when its format proves
+// that reading (it is then read back along its runs through the file
+// case); a file whose plain reading its format disproves is marked
+// "partial".  Every file carries "rebuilt".
 #pragma once
 
 #include <cstdint>
@@ -33,6 +38,7 @@ class ExfatAllocationBitmap;
 class ExfatFat;
 class ExfatFileReader;
 class Pattern;
+struct DeletedFileRebuild;
 struct NamedFileType;
 
 class ExfatVolume : public Volume {
@@ -86,6 +92,9 @@ class ExfatVolume : public Volume {
   void reportFile(const ExfatEntrySet& set);
   bool contentFits(const ExfatEntrySet& set, const NamedFileType& named, const Pattern& pattern,
                    FileModule::File& file);
+  void reportRebuilt(const ExfatEntrySet& set, const NamedFileType& named, const Pattern& pattern,
+                     const DeletedFileRebuild& rebuilt, const Extent& extent);
+  void describe(const ExfatEntrySet& set, const NamedFileType& named, FileModule::File& file) const;
 
   VolumeContext context_;
   ExfatParameters params_;
