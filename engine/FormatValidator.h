@@ -53,3 +53,5 @@ class FormatValidator {
 // validator for that type.  A validator keeps state between checks of one
 // file: use one per file.
 std::unique_ptr<FormatValidator> validatorFor(const std::string& type);
+// Whether there is a validator for files of type `type`.
+bool hasValidator(const std::string& type);

@@ -8,3 +8,5 @@ std::unique_ptr<FormatValidator> validatorFor(const std::string& type) {
   if (type == "jpeg" || type == "jpg") return std::unique_ptr<FormatValidator>(new JpegValidator);
   return nullptr;
 }
+
+bool hasValidator(const std::string& type) { return validatorFor(type) != nullptr; }

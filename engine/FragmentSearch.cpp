@@ -15,6 +15,8 @@ namespace {
 const uint64_t kProbeBytes = 256 * 1024;
 // Time is looked at every so many checks.
 const uint64_t kChecksPerClockLook = 32;
+// The guesses followed from each break, best first.
+const size_t kBranches = 6;
 
 double now() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
@@ -51,10 +53,27 @@ uint64_t FragmentSearch::extentFrom(uint64_t position, uint64_t most) const {
   return std::min(end - position, most);
 }
 
+namespace {
+// How many bytes from the start two readings of the file have in common.
+uint64_t commonPrefix(const ByteRuns& a, const ByteRuns& b) {
+  uint64_t common = 0;
+  for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
+    if (a[i].fileOffset != b[i].fileOffset || a[i].imageOffset != b[i].imageOffset) break;
+    common = a[i].fileOffset + std::min(a[i].length, b[i].length);
+    if (a[i].length != b[i].length) break;
+  }
+  return common;
+}
+}  // namespace
+
 FormatProof FragmentSearch::judge(const ByteRuns& runs, uint64_t sameUntil, bool record) {
   FragmentReader reader(&medium_);
   reader.aim(runs);
   ++result_.checks;
+  // The validator resumes from what it kept of the last recorded reading:
+  // only as far as this one reads the same bytes.
+  sameUntil = std::min(sameUntil, commonPrefix(recorded_, reader.runs()));
+  if (record) recorded_ = reader.runs();
   return validator_.check(reader, sameUntil, record);
 }
 
@@ -69,140 +88,161 @@ bool FragmentSearch::outOfBudget() {
   return result_.seconds >= limits_.maxSeconds;
 }
 
+void FragmentSearch::keepPartial(const ByteRuns& runs, uint64_t readable) {
+  if (readable > partialSize_) {
+    partialSize_ = readable;
+    partial_ = cutRuns(runs, readable);
+  }
+}
+
+void FragmentSearch::addProven(const ByteRuns& runs) {
+  for (const ByteRuns& p : proven_)
+    if (p.size() == runs.size() &&
+        std::equal(p.begin(), p.end(), runs.begin(), [](const ByteRun& a, const ByteRun& b) {
+          return a.fileOffset == b.fileOffset && a.imageOffset == b.imageOffset && a.length == b.length;
+        }))
+      return;
+  proven_.push_back(runs);
+}
+
+void FragmentSearch::explore(const ByteRuns& runs, const FormatProof& proof) {
+  if (budget_) return;
+  if (provenWhole(proof, knownSize_)) {
+    addProven(cutRuns(runs, proof.end));
+    return;
+  }
+  if (proof.verdict == FormatProof::kUnknown) {
+    unknown_ = true;
+    return;
+  }
+  const uint64_t clusterBytes = grid_.clusterBytes;
+  // A file proven to end elsewhere than its entry says is broken there.
+  const uint64_t failedAt = proof.verdict == FormatProof::kProven ? proof.end : proof.failedAt;
+  const ByteRun last = runs.back();
+  const uint64_t high = std::min(failedAt, last.fileOffset + last.length);
+  uint64_t low = std::max(last.fileOffset, proof.soundUntil);
+  if (high > limits_.maxBackBytes) low = std::max(low, high - limits_.maxBackBytes);
+
+  // The breaks to try: cluster boundaries inside the last piece, nearest
+  // to the failure first.
+  std::vector<uint64_t> breaks;
+  if (clusterBytes && high > last.fileOffset) {
+    uint64_t m = last.imageOffset + (high - last.fileOffset);
+    uint64_t boundary = grid_.isBoundary(m) ? m : grid_.nextBoundary(m) - clusterBytes;
+    while (breaks.size() < limits_.maxBackClusters && boundary > last.imageOffset) {
+      uint64_t b = last.fileOffset + (boundary - last.imageOffset);
+      if (b <= low && !breaks.empty()) break;
+      breaks.push_back(b);
+      if (boundary < clusterBytes) break;
+      boundary -= clusterBytes;
+    }
+  }
+  keepPartial(runs, breaks.empty() ? high : breaks.front());
+  if (breaks.empty()) return;
+  if (runs.size() >= limits_.maxPieces) {
+    tooManyPieces_ = true;
+    return;
+  }
+
+  std::vector<Guess> guesses, reached;
+  for (uint64_t b : breaks) {
+    const uint64_t m = last.imageOffset + (b - last.fileOffset);
+    ByteRuns prefix = cutRuns(runs, b);
+    uint64_t q = m, usable = 0;
+    for (uint64_t step = 0; usable < limits_.maxGapClusters && !budget_; ++step) {
+      if (q > medium_.size() - std::min(medium_.size(), clusterBytes) || step > 64 * uint64_t(limits_.maxGapClusters))
+        break;
+      q += clusterBytes;
+      if (!usable_(q)) continue;
+      ++usable;
+      Guess guess;
+      guess.at = b;
+      guess.runs = prefix;
+      uint64_t length = extentFrom(q, std::min(most_ - b, kProbeBytes));
+      if (!length) continue;
+      guess.runs.push_back({b, q, length});
+      FormatProof p = judge(guess.runs, b, false);
+      budget_ = outOfBudget();
+      if (provenWhole(p, knownSize_)) {
+        addProven(cutRuns(guess.runs, p.end));
+      } else if (p.verdict != FormatProof::kUnknown) {
+        uint64_t reach = p.verdict == FormatProof::kProven ? p.end : p.failedAt;
+        guess.progress = reach > b ? reach - b : 0;
+        // Stopped by the end of what was read of it, not by its content.
+        bool probed = p.verdict == FormatProof::kBroken && reach >= b + length && length < most_ - b;
+        if (guess.progress >= limits_.minProgress) (probed ? reached : guesses).push_back(guess);
+      }
+    }
+    if (budget_) return;
+  }
+  // The guesses that read as far as they were read are read whole.
+  for (Guess& guess : reached) {
+    if (budget_) return;
+    ByteRun& piece = guess.runs.back();
+    piece.length = extentFrom(piece.imageOffset, most_ - guess.at);
+    FormatProof p = judge(guess.runs, guess.at, false);
+    budget_ = outOfBudget();
+    if (provenWhole(p, knownSize_)) {
+      addProven(cutRuns(guess.runs, p.end));
+    } else if (p.verdict != FormatProof::kUnknown) {
+      uint64_t reach = p.verdict == FormatProof::kProven ? p.end : p.failedAt;
+      guess.progress = reach > guess.at ? reach - guess.at : 0;
+      // Read soundly to the end of its clusters: it may go on elsewhere.
+      guess.reachedProbe = p.verdict == FormatProof::kBroken && reach >= guess.at + piece.length;
+      guesses.push_back(guess);
+    }
+  }
+  // Reading furthest says little on its own (a wrong piece may be decoded
+  // into step with the file's own later data), so the best few are
+  // followed each: first those that read soundly to the end of their
+  // clusters, then those that read furthest.
+  std::stable_sort(guesses.begin(), guesses.end(), [](const Guess& a, const Guess& b) {
+    return a.reachedProbe != b.reachedProbe ? a.reachedProbe : a.progress > b.progress;
+  });
+  if (guesses.size() > kBranches) guesses.resize(kBranches);
+  for (Guess& guess : guesses) {
+    if (budget_ || proven_.size() > 1) return;
+    ByteRun& piece = guess.runs.back();
+    piece.length = extentFrom(piece.imageOffset, most_ - guess.at);
+    FormatProof p = judge(guess.runs, guess.at, true);
+    budget_ = outOfBudget();
+    explore(guess.runs, p);
+  }
+}
+
 SearchResult FragmentSearch::search(uint64_t start, uint64_t knownSize, uint64_t maxSize) {
   result_ = SearchResult();
   startTime_ = now();
-  const uint64_t most = knownSize ? knownSize : maxSize;
-  const uint64_t clusterBytes = grid_.clusterBytes;
+  knownSize_ = knownSize;
+  most_ = knownSize ? knownSize : maxSize;
+  proven_.clear();
+  recorded_.clear();
+  partial_.clear();
+  partialSize_ = 0;
+  budget_ = unknown_ = tooManyPieces_ = false;
 
-  ByteRuns runs;
-  uint64_t first = extentFrom(start, most);
-  FormatProof proof;
-  uint64_t readable = 0;  // the file reads soundly up to here
+  uint64_t first = extentFrom(start, most_);
   if (first) {
-    runs.push_back({0, start, first});
-    proof = judge(runs, 0, true);
-  }
-  while (first) {
-    if (provenWhole(proof, knownSize)) {
-      result_.outcome = SearchResult::kWhole;
-      runs = cutRuns(runs, proof.end);
-      break;
-    }
-    if (proof.verdict == FormatProof::kUnknown) {
-      result_.stop = "unknown";
-      break;
-    }
-    // A file proven to end elsewhere than its entry says is broken there.
-    const uint64_t failedAt = proof.verdict == FormatProof::kProven ? proof.end : proof.failedAt;
-    const ByteRun last = runs.back();
-    const uint64_t high = std::min(failedAt, last.fileOffset + last.length);
-    uint64_t low = std::max(last.fileOffset, proof.soundUntil);
-    if (high > limits_.maxBackBytes) low = std::max(low, high - limits_.maxBackBytes);
-
-    // The breaks to try: cluster boundaries inside the last piece, nearest
-    // to the failure first.
-    std::vector<uint64_t> breaks;
-    if (clusterBytes && high > last.fileOffset) {
-      uint64_t m = last.imageOffset + (high - last.fileOffset);
-      uint64_t boundary = grid_.isBoundary(m) ? m : grid_.nextBoundary(m) - clusterBytes;
-      while (breaks.size() < limits_.maxBackClusters && boundary > last.imageOffset) {
-        uint64_t b = last.fileOffset + (boundary - last.imageOffset);
-        if (b <= low && !breaks.empty()) break;
-        breaks.push_back(b);
-        if (boundary < clusterBytes) break;
-        boundary -= clusterBytes;
-      }
-    }
-    readable = breaks.empty() ? high : breaks.front();
-    if (!clusterBytes || breaks.empty()) {
-      result_.stop = "lost";
-      break;
-    }
-    if (runs.size() >= limits_.maxPieces) {
-      result_.stop = "pieces";
-      break;
-    }
-
-    Guess best;
-    std::vector<Guess> reached;
-    std::vector<ByteRuns> proven;
-    bool budget = false;
-    for (uint64_t b : breaks) {
-      const uint64_t m = last.imageOffset + (b - last.fileOffset);
-      ByteRuns prefix = cutRuns(runs, b);
-      uint64_t q = m, usable = 0;
-      for (uint64_t step = 0; usable < limits_.maxGapClusters && !budget; ++step) {
-        if (q > medium_.size() - std::min(medium_.size(), clusterBytes) || step > 64 * uint64_t(limits_.maxGapClusters))
-          break;
-        q += clusterBytes;
-        if (!usable_(q)) continue;
-        ++usable;
-        Guess guess;
-        guess.at = b;
-        guess.runs = prefix;
-        uint64_t length = extentFrom(q, std::min(most - b, kProbeBytes));
-        if (!length) continue;
-        guess.runs.push_back({b, q, length});
-        FormatProof p = judge(guess.runs, b, false);
-        if (provenWhole(p, knownSize)) {
-          proven.push_back(cutRuns(guess.runs, p.end));
-        } else if (p.verdict != FormatProof::kUnknown) {
-          uint64_t reach = p.verdict == FormatProof::kProven ? p.end : p.failedAt;
-          guess.progress = reach > b ? reach - b : 0;
-          // Stopped by the end of what was read of it, not by its content.
-          guess.reachedProbe = p.verdict == FormatProof::kBroken && reach >= b + length && length < most - b;
-          if (guess.reachedProbe)
-            reached.push_back(guess);
-          else if (guess.progress > best.progress)
-            best = guess;
-        }
-        budget = outOfBudget();
-      }
-      if (budget) break;
-    }
-    // The guesses that read as far as they were read are read whole.
-    for (Guess& guess : reached) {
-      if (budget) break;
-      ByteRun& piece = guess.runs.back();
-      piece.length = extentFrom(piece.imageOffset, most - guess.at);
-      FormatProof p = judge(guess.runs, guess.at, false);
-      if (provenWhole(p, knownSize)) {
-        proven.push_back(cutRuns(guess.runs, p.end));
-      } else if (p.verdict != FormatProof::kUnknown) {
-        uint64_t reach = p.verdict == FormatProof::kProven ? p.end : p.failedAt;
-        guess.progress = reach > guess.at ? reach - guess.at : 0;
-        if (guess.progress > best.progress) best = guess;
-      }
-      budget = outOfBudget();
-    }
-    if (budget) {
-      result_.stop = "budget";
-      break;
-    }
-    if (proven.size() == 1) {
-      result_.outcome = SearchResult::kWhole;
-      runs = proven.front();
-      break;
-    }
-    if (proven.size() > 1) {
-      result_.stop = "ambiguous";
-      break;
-    }
-    if (best.runs.empty() || best.progress < limits_.minProgress) {
-      result_.stop = "lost";
-      break;
-    }
-    runs = best.runs;
-    ByteRun& piece = runs.back();
-    piece.length = extentFrom(piece.imageOffset, most - best.at);
-    proof = judge(runs, best.at, true);
+    ByteRuns runs{{0, start, first}};
+    FormatProof proof = judge(runs, 0, true);
+    explore(runs, proof);
   }
 
   result_.reads = validator_.readsMade();
   result_.seconds = now() - startTime_;
-  if (result_.outcome != SearchResult::kWhole) {
-    runs = cutRuns(runs, readable);
+  ByteRuns runs;
+  // One proof is enough even when the budget ran out before every other
+  // guess was followed; two proofs of different pieces are none.
+  if (proven_.size() == 1) {
+    result_.outcome = SearchResult::kWhole;
+    runs = proven_.front();
+  } else {
+    result_.stop = proven_.size() > 1 ? "ambiguous"
+                   : unknown_         ? "unknown"
+                   : budget_          ? "budget"
+                   : tooManyPieces_   ? "pieces"
+                                      : "lost";
+    runs = partial_;
     if (!runs.empty()) result_.outcome = SearchResult::kPartial;
   }
   result_.runs = runs;

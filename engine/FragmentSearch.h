@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "engine/ByteRun.h"
 #include "engine/FormatValidator.h"
@@ -88,6 +89,11 @@ class FragmentSearch {
   FormatProof judge(const ByteRuns& runs, uint64_t sameUntil, bool record);
   bool provenWhole(const FormatProof& proof, uint64_t knownSize) const;
   bool outOfBudget();
+  // From a reading of the file and its validator's judgement: follows the
+  // best guesses for the next piece, depth first.
+  void explore(const ByteRuns& runs, const FormatProof& proof);
+  void keepPartial(const ByteRuns& runs, uint64_t readable);
+  void addProven(const ByteRuns& runs);
 
   Reader& medium_;
   FormatValidator& validator_;
@@ -96,4 +102,10 @@ class FragmentSearch {
   Usable usable_;
   SearchResult result_;
   double startTime_ = 0;
+  uint64_t knownSize_ = 0, most_ = 0;
+  std::vector<ByteRuns> proven_;
+  ByteRuns recorded_;  // the reading the validator last kept states of
+  ByteRuns partial_;
+  uint64_t partialSize_ = 0;
+  bool budget_ = false, unknown_ = false, tooManyPieces_ = false;
 };

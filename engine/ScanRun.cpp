@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/FileCase.h"
+#include "engine/FragmentedCarving.h"
 #include "engine/Scanner.h"
 #include "media/Reader.h"
 #include "shell/Config.h"
@@ -22,6 +23,8 @@ const uint64_t kSector = Scanner::kSectorLength;
 // A buffer size from the configuration is capped so a typo cannot ask for
 // gigabytes of memory.
 const uint64_t kMaxBufferSize = 64ull * 1024 * 1024;
+// All searches for the rest of carved files together take at most this long.
+const int64_t kDefaultSearchSeconds = 120;
 
 uint64_t bufferSizeFrom(const ConfigRecord& config) {
   int64_t wanted = config.getInt64("Scan Buffer Size", Scanner::kDefaultBufferSize);
@@ -47,7 +50,11 @@ void addUnreadable(ScanReport& report, uint64_t offset, uint64_t length) {
 ScanReport runScan(FileCase& fileCase, const ConfigRecord& config, InterfaceCallback* progress) {
   Reader* reader = fileCase.reader();
   Scanner scanner(reader, fileCase.registry());
-  scanner.init(config.getString("Program Path") + "/Scanner.cfg", &fileCase);
+  // Carved files that break off are searched for their rest once every
+  // sector has been seen.
+  FragmentedCarving carving(fileCase);
+  carving.setTotalSeconds(static_cast<double>(config.getInt64("Fragment Search Seconds", kDefaultSearchSeconds)));
+  scanner.init(config.getString("Program Path") + "/Scanner.cfg", &carving);
 
   const uint64_t bufferSize = bufferSizeFrom(config);
   std::vector<uint8_t> buffer(bufferSize);
@@ -88,6 +95,14 @@ ScanReport runScan(FileCase& fileCase, const ConfigRecord& config, InterfaceCall
   scanner.finish(position);
   report.position = position;
   report.complete = position == report.total;
+  if (report.complete) {
+    try {
+      carving.run(progress);
+    } catch (InterruptedException&) {
+      report.complete = false;
+    }
+    report.carving = carving.figures();
+  }
   if (report.unreadableBytes)
     dlog() << kLogUnreadableTotal << ": " << report.unreadableBytes << " " << report.unreadable.size() << "\n";
   return report;

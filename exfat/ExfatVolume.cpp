@@ -339,3 +339,10 @@ ByteRuns ExfatVolume::byteRuns(uint64_t offset, uint64_t size) {
   if (size == 0 || !readerFor(offset, size)) return ByteRuns();
   return file_->byteRuns();
 }
+
+bool ExfatVolume::clusterGrid(uint64_t& origin, uint64_t& clusterBytes) const {
+  if (!geometry_.valid()) return false;
+  origin = geometry_.heapStart();
+  clusterBytes = geometry_.clusterBytes();
+  return true;
+}

@@ -67,6 +67,7 @@ class ExfatVolume : public Volume {
   // when a deleted file's clusters are no longer free).
   Reader* readerFor(uint64_t offset, uint64_t size) override;
   ByteRuns byteRuns(uint64_t offset, uint64_t size) override;
+  bool clusterGrid(uint64_t& origin, uint64_t& clusterBytes) const override;
 
   const ExfatParameters& parameters() const { return params_; }
   const ExfatGeometry& geometry() const { return geometry_; }

@@ -292,3 +292,10 @@ ByteRuns FsFat::byteRuns(uint64_t offset, uint64_t size) {
   }
   return runs;
 }
+
+bool FsFat::clusterGrid(uint64_t& origin, uint64_t& clusterBytes) const {
+  if (!chain_.geometry().valid()) return false;
+  origin = chain_.geometry().dataStart();
+  clusterBytes = chain_.geometry().clusterBytes();
+  return true;
+}

@@ -48,6 +48,7 @@ class FsFat : public Volume {
   // null.  A file of size 0 gets an empty reader whatever its offset.
   Reader* readerFor(uint64_t offset, uint64_t size) override;
   ByteRuns byteRuns(uint64_t offset, uint64_t size) override;
+  bool clusterGrid(uint64_t& origin, uint64_t& clusterBytes) const override;
 
   const FatParameters& parameters() const { return chain_.parameters(); }
   int32_t index() const { return context_.index; }
