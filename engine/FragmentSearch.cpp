@@ -137,7 +137,9 @@ void FragmentSearch::explore(const ByteRuns& runs, const FormatProof& proof) {
       boundary -= clusterBytes;
     }
   }
-  keepPartial(runs, breaks.empty() ? high : breaks.front());
+  // What reads soundly from the file's first byte on, in its first piece:
+  // the pieces after it are guesses.
+  if (runs.size() == 1) keepPartial(runs, breaks.empty() ? high : breaks.front());
   if (breaks.empty()) return;
   if (runs.size() >= limits_.maxPieces) {
     tooManyPieces_ = true;

@@ -53,7 +53,7 @@ struct SearchLimits {
 struct SearchResult {
   enum Outcome { kWhole, kPartial, kNothing };
   Outcome outcome = kNothing;
-  ByteRuns runs;      // kWhole: the file; kPartial: what reads soundly
+  ByteRuns runs;      // kWhole: the file; kPartial: its first piece, as far as it reads soundly
   uint64_t size = 0;  // bytes in `runs`
   uint32_t pieces = 0;
   // Why it ended without a whole file: "" (it did not), "unknown" (the

@@ -11,8 +11,12 @@ const char kRebuiltReassembled[] = "reassembled";
 
 std::string rebuiltOf(const FileModule::File& file) {
   std::string way = file.attributes.getString(kRebuiltKey);
-  if (!way.empty()) return way;
-  return file.attributes.getInt32("fs", -1) == -1 ? kRebuiltContiguous : kRebuiltChain;
+  return way.empty() ? plainRebuiltOf(file) : way;
+}
+
+std::string plainRebuiltOf(const FileModule::File& file) {
+  if (file.attributes.getInt32("fs", -1) == -1) return kRebuiltContiguous;
+  return file.attributes.getBool("deleted", false) ? kRebuiltFreeRun : kRebuiltChain;
 }
 
 bool isPartial(const FileModule::File& file) { return file.attributes.getBool(kPartialKey, false); }

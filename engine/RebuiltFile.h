@@ -23,8 +23,11 @@ extern const char kRebuiltFreeRun[];
 extern const char kRebuiltFreeSkippingUsed[];
 extern const char kRebuiltReassembled[];
 
-// The way the file was rebuilt: its "rebuilt" attribute, else "contiguous"
-// for a file found by its signature and "chain" for a file of a file
-// system.
+// The way the file was rebuilt: its "rebuilt" attribute, else the plain
+// way of its origin.
 std::string rebuiltOf(const FileModule::File& file);
+// How a file of its origin is read when nothing more is known: "contiguous"
+// for a file found by its signature, "free-run" for a deleted file of a
+// file system and "chain" for a live one.
+std::string plainRebuiltOf(const FileModule::File& file);
 bool isPartial(const FileModule::File& file);

@@ -8,6 +8,7 @@
 #include <cerrno>
 
 #include "engine/FileCase.h"
+#include "engine/RebuiltFile.h"
 #include "recover/FileReader.h"
 #include "recover/FileDigests.h"
 #include "shell/Charset.h"
@@ -79,6 +80,7 @@ FileRecoverer::FileRecoverer(InterfaceCallback* progress, Questions* questions, 
 std::string FileRecoverer::destinationPath(const FileModule::File& file) const {
   std::string name = std::to_string(file.offset) + "-" + std::to_string(file.size);
   if (file.attributes.getBool("fragmented", false)) name += "f";
+  if (isPartial(file)) name += "-partial";
   name += "." + file.attributes.getString("t");
   return joinPath(folder_, safeFileName(name));
 }
@@ -87,7 +89,8 @@ std::string FileRecoverer::namedPath(const FileModule::File& file) const {
   if (!keepNames_) return std::string();
   std::string fn = file.attributes.getString("fn");
   if (fn.empty()) return std::string();
-  return joinPath(folder_, safeFileName(fn));
+  std::string path = joinPath(folder_, safeFileName(fn));
+  return isPartial(file) ? withSuffix(path, "partial") : path;
 }
 
 std::string FileRecoverer::sourceTextOf(const FileModule::File& file) {
@@ -95,6 +98,11 @@ std::string FileRecoverer::sourceTextOf(const FileModule::File& file) {
 }
 
 bool FileRecoverer::recover(const FileModule::File& file) {
+  if (isPartial(file) && !keepPartial_) {
+    lastPath_.clear();
+    lastFailure_ = NotWhole;
+    return false;
+  }
   std::string named = namedPath(file);
   if (named.empty()) return recoverCandidates(file, sourceTextOf(file), {destinationPath(file)});
   return recoverCandidates(file, sourceTextOf(file),
