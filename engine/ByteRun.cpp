@@ -17,9 +17,7 @@ ByteRuns cutRuns(const ByteRuns& runs, uint64_t size) {
   ByteRuns out;
   for (const ByteRun& run : runs) {
     if (run.fileOffset >= size) break;
-    ByteRun cut = run;
-    cut.length = std::min(run.length, size - run.fileOffset);
-    out.push_back(cut);
+    appendByteRun(out, run.fileOffset, run.imageOffset, std::min(run.length, size - run.fileOffset));
   }
   return out;
 }

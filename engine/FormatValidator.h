@@ -47,6 +47,8 @@ class FormatValidator {
   virtual FormatProof check(Reader& file, uint64_t sameUntil, bool record) = 0;
   // Medium reads made by the checks so far (for budgets and benchmarks).
   virtual uint64_t readsMade() const = 0;
+  // How far past a break in the file the validator may first notice it.
+  virtual uint64_t detectionReach() const { return 65536; }
 };
 
 // A new validator for files of type `type` ("t"), or null when there is no

@@ -33,7 +33,8 @@ uint64_t ClusterGrid::nextBoundary(uint64_t position) const {
 
 struct FragmentSearch::Guess {
   ByteRuns runs;
-  uint64_t at = 0;        // the break: file offset where the last piece begins
+  uint64_t at = 0;        // the break: file offset where the new piece begins
+  uint64_t piece = 0;     // medium position of the new piece
   uint64_t progress = 0;  // how far past the break it read soundly
   bool reachedProbe = false;
 };
@@ -82,7 +83,7 @@ bool FragmentSearch::provenWhole(const FormatProof& proof, uint64_t knownSize) c
 }
 
 bool FragmentSearch::outOfBudget() {
-  result_.reads = validator_.readsMade();
+  result_.reads = validator_.readsMade() + probeReads_;
   if (result_.checks >= limits_.maxChecks || result_.reads >= limits_.maxReads) return true;
   if (result_.checks % kChecksPerClockLook == 0) result_.seconds = now() - startTime_;
   return result_.seconds >= limits_.maxSeconds;
@@ -105,31 +106,104 @@ void FragmentSearch::addProven(const ByteRuns& runs) {
   proven_.push_back(runs);
 }
 
+void FragmentSearch::appendTail(ByteRuns& runs) const {
+  if (!anchored_ || runs.empty() || runs.back().fileOffset + runs.back().length != anchorAt_) return;
+  uint64_t length = extentFrom(anchorMedium_, most_ - anchorAt_);
+  if (length) runs.push_back({anchorAt_, anchorMedium_, length});
+}
+
+void FragmentSearch::followAnchors(const ByteRuns& runs, const FormatProof& proof) {
+  const uint64_t clusterBytes = grid_.clusterBytes;
+  const ByteRun last = runs.back();
+  const uint64_t failedAt = proof.failedAt;
+  if (failedAt < last.fileOffset || failedAt >= most_) return;
+  // Pieces end at cluster boundaries, so the structure lies at the same
+  // place within a cluster, whole clusters further on.
+  const uint64_t at = last.imageOffset + (failedAt - last.fileOffset);
+  std::vector<uint64_t> anchors;
+  std::string bytes(proof.expected.size(), '\0');
+  for (uint64_t g = 1; g <= limits_.maxGapClusters && anchors.size() < limits_.maxAnchors; ++g) {
+    uint64_t candidate = at + g * clusterBytes;
+    uint64_t probe = candidate + proof.expectedAt;
+    if (probe < candidate || !Reader::fits(probe, bytes.size(), medium_.size())) break;
+    ++probeReads_;
+    if (medium_.read(probe, &bytes[0], bytes.size()) && bytes == proof.expected) anchors.push_back(candidate);
+  }
+  for (uint64_t anchor : anchors) {
+    if (budget_ || proven_.size() > 1) return;
+    anchored_ = true;
+    anchorAt_ = failedAt;
+    anchorMedium_ = anchor;
+    ByteRuns base = cutRuns(runs, failedAt);
+    appendTail(base);
+    FormatProof p = judge(base, failedAt, true);
+    budget_ = outOfBudget();
+    explore(base, p);
+    anchored_ = false;
+  }
+}
+
 void FragmentSearch::explore(const ByteRuns& runs, const FormatProof& proof) {
   if (budget_) return;
-  if (provenWhole(proof, knownSize_)) {
-    addProven(cutRuns(runs, proof.end));
+  // Pieces break at cluster boundaries only; a reading that jumps elsewhere
+  // (one ending where an anchored tail begins) proves nothing about the
+  // bytes before the jump, so it is judged broken there.
+  FormatProof judged = proof;
+  const uint64_t jump = misplacedJump(runs);
+  if (jump && (judged.verdict != FormatProof::kBroken || judged.failedAt > jump)) {
+    judged = FormatProof();
+    judged.verdict = FormatProof::kBroken;
+    judged.failedAt = jump;
+    judged.soundUntil = std::min(proof.soundUntil, jump);
+  }
+  if (provenWhole(judged, knownSize_)) {
+    addProven(cutRuns(runs, judged.end));
     return;
   }
-  if (proof.verdict == FormatProof::kUnknown) {
+  if (judged.verdict == FormatProof::kUnknown) {
     unknown_ = true;
     return;
   }
+  return exploreBroken(runs, judged);
+}
+
+uint64_t FragmentSearch::misplacedJump(const ByteRuns& runs) const {
+  if (!grid_.valid()) return 0;
+  for (size_t i = 1; i < runs.size(); ++i)
+    if (!grid_.isBoundary(runs[i].imageOffset) || !grid_.isBoundary(runs[i - 1].imageOffset + runs[i - 1].length))
+      return runs[i].fileOffset;
+  return 0;
+}
+
+void FragmentSearch::exploreBroken(const ByteRuns& runs, const FormatProof& proof) {
   const uint64_t clusterBytes = grid_.clusterBytes;
+  if (proof.verdict == FormatProof::kBroken && !proof.expected.empty()) {
+    if (!anchored_ && clusterBytes && runs.size() < limits_.maxPieces) followAnchors(runs, proof);
+    return;
+  }
   // A file proven to end elsewhere than its entry says is broken there.
   const uint64_t failedAt = proof.verdict == FormatProof::kProven ? proof.end : proof.failedAt;
-  const ByteRun last = runs.back();
+  // The piece where it broke: the last, or the one before an anchored tail.
+  size_t index = runs.size() - 1;
+  if (anchored_) {
+    if (failedAt > anchorAt_) return;  // the tail itself does not fit
+    while (index > 0 && runs[index].fileOffset >= failedAt) --index;
+  }
+  const ByteRun last = runs[index];
   const uint64_t high = std::min(failedAt, last.fileOffset + last.length);
+  const uint64_t reach = validator_.detectionReach();
   uint64_t low = std::max(last.fileOffset, proof.soundUntil);
-  if (high > limits_.maxBackBytes) low = std::max(low, high - limits_.maxBackBytes);
+  if (high > reach) low = std::max(low, high - reach);
+  const uint64_t reachClusters = std::min<uint64_t>(64, reach / std::max<uint64_t>(clusterBytes, 1));
+  const uint32_t mostBreaks = std::max<uint32_t>(limits_.maxBackClusters, static_cast<uint32_t>(reachClusters));
 
-  // The breaks to try: cluster boundaries inside the last piece, nearest
-  // to the failure first.
+  // The breaks to try: cluster boundaries inside that piece, nearest to the
+  // failure first.
   std::vector<uint64_t> breaks;
   if (clusterBytes && high > last.fileOffset) {
     uint64_t m = last.imageOffset + (high - last.fileOffset);
     uint64_t boundary = grid_.isBoundary(m) ? m : grid_.nextBoundary(m) - clusterBytes;
-    while (breaks.size() < limits_.maxBackClusters && boundary > last.imageOffset) {
+    while (breaks.size() < mostBreaks && boundary > last.imageOffset) {
       uint64_t b = last.fileOffset + (boundary - last.imageOffset);
       if (b <= low && !breaks.empty()) break;
       breaks.push_back(b);
@@ -139,13 +213,15 @@ void FragmentSearch::explore(const ByteRuns& runs, const FormatProof& proof) {
   }
   // What reads soundly from the file's first byte on, in its first piece:
   // the pieces after it are guesses.
-  if (runs.size() == 1) keepPartial(runs, breaks.empty() ? high : breaks.front());
+  if (runs.size() == 1 || (anchored_ && index == 0)) keepPartial(runs, breaks.empty() ? high : breaks.front());
   if (breaks.empty()) return;
   if (runs.size() >= limits_.maxPieces) {
     tooManyPieces_ = true;
     return;
   }
 
+  // A piece ends at the anchor at the latest, where the tail goes on.
+  const uint64_t pieceEnd = anchored_ ? anchorAt_ : most_;
   std::vector<Guess> guesses, reached;
   for (uint64_t b : breaks) {
     const uint64_t m = last.imageOffset + (b - last.fileOffset);
@@ -160,9 +236,11 @@ void FragmentSearch::explore(const ByteRuns& runs, const FormatProof& proof) {
       Guess guess;
       guess.at = b;
       guess.runs = prefix;
-      uint64_t length = extentFrom(q, std::min(most_ - b, kProbeBytes));
+      uint64_t length = extentFrom(q, std::min(pieceEnd - b, kProbeBytes));
       if (!length) continue;
+      guess.piece = q;
       guess.runs.push_back({b, q, length});
+      appendTail(guess.runs);
       FormatProof p = judge(guess.runs, b, false);
       budget_ = outOfBudget();
       if (provenWhole(p, knownSize_)) {
@@ -171,7 +249,7 @@ void FragmentSearch::explore(const ByteRuns& runs, const FormatProof& proof) {
         uint64_t reach = p.verdict == FormatProof::kProven ? p.end : p.failedAt;
         guess.progress = reach > b ? reach - b : 0;
         // Stopped by the end of what was read of it, not by its content.
-        bool probed = p.verdict == FormatProof::kBroken && reach >= b + length && length < most_ - b;
+        bool probed = p.verdict == FormatProof::kBroken && reach >= b + length && length < pieceEnd - b;
         if (guess.progress >= limits_.minProgress) (probed ? reached : guesses).push_back(guess);
       }
     }
@@ -180,8 +258,10 @@ void FragmentSearch::explore(const ByteRuns& runs, const FormatProof& proof) {
   // The guesses that read as far as they were read are read whole.
   for (Guess& guess : reached) {
     if (budget_) return;
-    ByteRun& piece = guess.runs.back();
-    piece.length = extentFrom(piece.imageOffset, most_ - guess.at);
+    ByteRuns whole = cutRuns(runs, guess.at);
+    whole.push_back({guess.at, guess.piece, extentFrom(guess.piece, pieceEnd - guess.at)});
+    appendTail(whole);
+    guess.runs = whole;
     FormatProof p = judge(guess.runs, guess.at, false);
     budget_ = outOfBudget();
     if (provenWhole(p, knownSize_)) {
@@ -190,7 +270,7 @@ void FragmentSearch::explore(const ByteRuns& runs, const FormatProof& proof) {
       uint64_t reach = p.verdict == FormatProof::kProven ? p.end : p.failedAt;
       guess.progress = reach > guess.at ? reach - guess.at : 0;
       // Read soundly to the end of its clusters: it may go on elsewhere.
-      guess.reachedProbe = p.verdict == FormatProof::kBroken && reach >= guess.at + piece.length;
+      guess.reachedProbe = p.verdict == FormatProof::kBroken && reach >= whole.back().fileOffset + whole.back().length;
       guesses.push_back(guess);
     }
   }
@@ -204,11 +284,12 @@ void FragmentSearch::explore(const ByteRuns& runs, const FormatProof& proof) {
   if (guesses.size() > kBranches) guesses.resize(kBranches);
   for (Guess& guess : guesses) {
     if (budget_ || proven_.size() > 1) return;
-    ByteRun& piece = guess.runs.back();
-    piece.length = extentFrom(piece.imageOffset, most_ - guess.at);
-    FormatProof p = judge(guess.runs, guess.at, true);
+    ByteRuns whole = cutRuns(runs, guess.at);
+    whole.push_back({guess.at, guess.piece, extentFrom(guess.piece, pieceEnd - guess.at)});
+    appendTail(whole);
+    FormatProof p = judge(whole, guess.at, true);
     budget_ = outOfBudget();
-    explore(guess.runs, p);
+    explore(whole, p);
   }
 }
 
@@ -221,7 +302,8 @@ SearchResult FragmentSearch::search(uint64_t start, uint64_t knownSize, uint64_t
   recorded_.clear();
   partial_.clear();
   partialSize_ = 0;
-  budget_ = unknown_ = tooManyPieces_ = false;
+  budget_ = unknown_ = tooManyPieces_ = anchored_ = false;
+  probeReads_ = 0;
 
   uint64_t first = extentFrom(start, most_);
   if (first) {
@@ -230,7 +312,7 @@ SearchResult FragmentSearch::search(uint64_t start, uint64_t knownSize, uint64_t
     explore(runs, proof);
   }
 
-  result_.reads = validator_.readsMade();
+  result_.reads = validator_.readsMade() + probeReads_;
   result_.seconds = now() - startTime_;
   ByteRuns runs;
   // One proof is enough even when the budget ran out before every other

@@ -38,10 +38,13 @@ struct SearchLimits {
   uint32_t maxPieces = 4;
   // The next piece starts at most this many usable clusters after a break.
   uint32_t maxGapClusters = 2048;
-  // Breaks are tried at most this far before the place where the content
-  // failed (it shows some way after the break).
-  uint64_t maxBackBytes = 65536;
+  // Breaks are tried at most this many clusters before the place where the
+  // content failed (it shows some way after the break), and no further
+  // back than the validator's detection reach.
   uint32_t maxBackClusters = 8;
+  // Where a validator expects a structure that tells where the file goes on
+  // (a movie's index after its data), at most this many places are tried.
+  uint32_t maxAnchors = 4;
   uint64_t maxChecks = 20000;
   uint64_t maxReads = 200000;
   double maxSeconds = 5.0;
@@ -92,6 +95,14 @@ class FragmentSearch {
   // From a reading of the file and its validator's judgement: follows the
   // best guesses for the next piece, depth first.
   void explore(const ByteRuns& runs, const FormatProof& proof);
+  void exploreBroken(const ByteRuns& runs, const FormatProof& proof);
+  // File offset of the first jump between pieces that is not at a cluster
+  // boundary on the medium, 0 when there is none.
+  uint64_t misplacedJump(const ByteRuns& runs) const;
+  // The places further on where the structure the validator expects lies.
+  void followAnchors(const ByteRuns& runs, const FormatProof& proof);
+  // A reading that ends at the anchor goes on with the anchored tail.
+  void appendTail(ByteRuns& runs) const;
   void keepPartial(const ByteRuns& runs, uint64_t readable);
   void addProven(const ByteRuns& runs);
 
@@ -108,4 +119,9 @@ class FragmentSearch {
   ByteRuns partial_;
   uint64_t partialSize_ = 0;
   bool budget_ = false, unknown_ = false, tooManyPieces_ = false;
+  // A tail found by its expected structure: file offset anchorAt_ lies at
+  // medium position anchorMedium_; the pieces before it end there.
+  bool anchored_ = false;
+  uint64_t anchorAt_ = 0, anchorMedium_ = 0;
+  uint64_t probeReads_ = 0;
 };
