@@ -39,6 +39,7 @@ FileCase::~FileCase() {
 void FileCase::setReader(Reader* reader) {
   if (!reader) throw std::runtime_error("FileCase(60)");
   volumes_.clear();
+  unclaimed_.clear();
   yielded_.clear();
   nextEviction_ = 0;
   files_.clear();
@@ -190,5 +191,16 @@ bool FileCase::directoryMet(uint64_t offset, uint64_t cluster) {
     std::shared_ptr<Volume> volume = volumes_[i];
     if (volume->scanDirectoryAt(offset, cluster)) claimed = true;
   }
+  if (!claimed && cluster != Volume::kUnknownCluster && unclaimed_.size() < kMaxUnclaimed) {
+    unclaimed_.push_back({offset, cluster});
+    // A handler may open a volume; the list it is given does not change
+    // meanwhile.
+    const std::vector<UnclaimedDirectory> unclaimed = unclaimed_;
+    for (const UnclaimedDirectoryHandler& handler : unclaimedHandlers_) handler(*this, unclaimed);
+  }
   return claimed;
+}
+
+void FileCase::addUnclaimedDirectoryHandler(UnclaimedDirectoryHandler handler) {
+  unclaimedHandlers_.push_back(std::move(handler));
 }

@@ -70,6 +70,9 @@ class FileCase : public Scanner::Callback, public VolumeHost {
   bool addVolume(const VolumeOpener& open) override;
   bool hasVolumeAt(uint64_t start) const override;
   bool directoryMet(uint64_t offset, uint64_t cluster) override;
+  void addUnclaimedDirectoryHandler(UnclaimedDirectoryHandler handler) override;
+  // The most unclaimed directories kept for one medium.
+  static constexpr size_t kMaxUnclaimed = 4096;
   size_t volumeCount() const { return volumes_.size(); }
   Volume* volume(size_t index) const { return volumes_[index].get(); }
   const PatternMap& fileSystemPatterns() const { return fsPatterns_; }
@@ -82,6 +85,8 @@ class FileCase : public Scanner::Callback, public VolumeHost {
   FileModuleRegistry registry_;
   PatternMap fsPatterns_;
   std::vector<std::shared_ptr<Volume>> volumes_;
+  std::vector<UnclaimedDirectory> unclaimed_;
+  std::vector<UnclaimedDirectoryHandler> unclaimedHandlers_;
   std::vector<uint64_t> yielded_;  // files found per volume
   size_t nextEviction_ = 0;
   std::map<std::string, FileModule::File> files_;
