@@ -97,29 +97,33 @@ ClusterGrid FragmentedCarving::gridFromStarts(const std::vector<uint64_t>& start
   return grid;
 }
 
-ClusterGrid FragmentedCarving::grid() const {
+ClusterGrid FragmentedCarving::gridFor(uint64_t offset, const ClusterGrid& spacing) const {
+  ClusterGrid best;
   for (size_t i = 0; i < case_.volumeCount(); ++i) {
     ClusterGrid g;
-    if (case_.volume(i)->clusterGrid(g.origin, g.clusterBytes) && g.clusterBytes) return g;
+    if (!case_.volume(i)->clusterGrid(g.origin, g.clusterBytes) || !g.clusterBytes || !g.isBoundary(offset)) continue;
+    if (!best.valid() || g.clusterBytes < best.clusterBytes) best = g;
   }
-  std::vector<uint64_t> starts = starts_;
-  for (const Candidate& c : candidates_) starts.push_back(c.offset);
-  return gridFromStarts(starts);
+  return best.valid() ? best : spacing;
 }
 
 bool FragmentedCarving::usable(uint64_t position) const {
   auto after = std::upper_bound(held_.begin(), held_.end(), std::make_pair(position, UINT64_MAX));
   if (after != held_.begin() && std::prev(after)->second > position) return false;
   // A cluster where another file begins is that file's.
-  return position < phase_ || !startClusters_.count((position - phase_) / clusterBytes_);
+  auto start = std::lower_bound(fileStarts_.begin(), fileStarts_.end(), position);
+  return start == fileStarts_.end() || *start >= position + clusterBytes_;
 }
 
 void FragmentedCarving::run(InterfaceCallback* progress) {
   if (candidates_.empty()) return;
   Reader* medium = case_.reader();
-  const ClusterGrid g = grid();
-  clusterBytes_ = g.clusterBytes;
-  dlog() << kLogGrid << ": " << g.origin << " " << g.clusterBytes << " " << candidates_.size() << "\n";
+  std::vector<uint64_t> starts = starts_;
+  for (const Candidate& c : candidates_) starts.push_back(c.offset);
+  const ClusterGrid spacing = gridFromStarts(starts);
+  dlog() << kLogGrid << ": " << spacing.origin << " " << spacing.clusterBytes << " " << candidates_.size() << "\n";
+  std::sort(starts.begin(), starts.end());
+  fileStarts_ = std::move(starts);
 
   // Files whole where they lie hold their clusters.
   std::vector<const Candidate*> broken;
@@ -142,14 +146,6 @@ void FragmentedCarving::run(InterfaceCallback* progress) {
     }
   }
   std::sort(held_.begin(), held_.end());
-  // Cluster numbers on the grid's phase: position / size names the same
-  // cluster for every position inside it only when the grid starts at 0.
-  const uint64_t phase = g.origin % g.clusterBytes;
-  for (uint64_t s : starts_)
-    if (s >= phase) startClusters_.insert((s - phase) / g.clusterBytes);
-  for (const Candidate& c : candidates_)
-    if (c.offset >= phase) startClusters_.insert((c.offset - phase) / g.clusterBytes);
-  phase_ = phase;
 
   const double start = now();
   for (const Candidate* c : broken) {
@@ -162,12 +158,13 @@ void FragmentedCarving::run(InterfaceCallback* progress) {
     // A start inside a proven file is a part of it (a preview, a frame).
     auto after = std::upper_bound(held_.begin(), held_.end(), std::make_pair(c->offset, UINT64_MAX));
     if (after != held_.begin() && std::prev(after)->second > c->offset) continue;
-    searchFor(*c, g);
+    searchFor(*c, gridFor(c->offset, spacing));
   }
 }
 
 void FragmentedCarving::searchFor(const Candidate& c, const ClusterGrid& grid) {
   Reader* medium = case_.reader();
+  clusterBytes_ = grid.clusterBytes;
   std::unique_ptr<FormatValidator> validator = validatorFor(c.type);
   FragmentSearch search(*medium, *validator, grid, limits_, [this](uint64_t p) { return usable(p); });
   uint64_t maxSize = c.maxSize ? c.maxSize : std::max(c.size, kDefaultMaxSize);

@@ -6,8 +6,8 @@
 // type that has a validator (found ones, and starts whose module refused
 // them).  After the walk each candidate is validated where it lies; one that
 // is not whole there is searched for its continuation over the clusters
-// that no proven file holds (the cluster size comes from a file system on
-// the medium, else from the spacing of the files found).  A reassembly that
+// that no proven file holds, on the cluster grid of a file system on the
+// medium, else the one the spacing of the files found shows.  A reassembly that
 // the validator proves and the type's module confirms (exact size and type)
 // is added as a fragmented file with "rebuilt" "reassembled"; a candidate
 // that cannot be proven whole is added with "partial".  The files the
@@ -15,7 +15,6 @@
 #pragma once
 
 #include <cstdint>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -62,9 +61,9 @@ class FragmentedCarving : public Scanner::Callback {
   void run(InterfaceCallback* progress);
   const CarvingFigures& figures() const { return figures_; }
 
-  // The cluster grid the search uses: a file system's, else the largest
-  // cluster size (512 bytes to 128 KiB) on which at least three quarters of
-  // `starts` (and at least three) agree, else 512-byte sectors.
+  // The cluster grid the spacing of files shows: the largest cluster size
+  // (512 bytes to 128 KiB) on which at least three quarters of `starts`
+  // (and at least three) agree, else 512-byte sectors.
   static ClusterGrid gridFromStarts(const std::vector<uint64_t>& starts);
 
  private:
@@ -76,7 +75,11 @@ class FragmentedCarving : public Scanner::Callback {
     FileModule* module = nullptr;
   };
   void note(const Candidate& candidate);
-  ClusterGrid grid() const;
+  // The grid a file starting at `offset` was stored on: of the volumes'
+  // grids on which it starts at a cluster boundary the finest (its
+  // boundaries hold a coarser grid's when they line up), else the one the
+  // spacing of the files shows.
+  ClusterGrid gridFor(uint64_t offset, const ClusterGrid& spacing) const;
   bool usable(uint64_t position) const;
   void searchFor(const Candidate& candidate, const ClusterGrid& grid);
 
@@ -87,8 +90,7 @@ class FragmentedCarving : public Scanner::Callback {
   std::vector<uint64_t> starts_;  // of every file the scanner found
   // Ranges of the medium held by files proven whole (start -> end).
   std::vector<std::pair<uint64_t, uint64_t>> held_;
-  std::set<uint64_t> startClusters_;  // clusters where a found file or candidate begins
-  uint64_t clusterBytes_ = 0;
-  uint64_t phase_ = 0;
+  std::vector<uint64_t> fileStarts_;  // sorted: where a found file or candidate begins
+  uint64_t clusterBytes_ = 0;  // of the grid of the search under way
   CarvingFigures figures_;
 };

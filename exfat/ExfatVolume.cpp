@@ -239,7 +239,7 @@ void ExfatVolume::reportFile(const ExfatEntrySet& set) {
   if (named.testContent && !contentFits(set, named, found->second, file)) return;
   describe(set, named, file);
   file.attributes.setBool("fragmented", fragmented);
-  file.attributes.set(kRebuiltKey, set.deleted ? kRebuiltFreeRun : set.contiguous ? kRebuiltContiguous : kRebuiltChain);
+  file.attributes.set(kRebuiltKey, set.deleted ? kRebuiltFreeRun : kRebuiltChain);
   // Its format shows that the free clusters after its first one do not
   // hold it: listed, but not as a good file.
   if (rebuilt.verdict == DeletedFileRebuild::kDisproved) file.attributes.setBool(kPartialKey, true);
