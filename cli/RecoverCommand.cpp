@@ -20,10 +20,12 @@
 #include "engine/ScanRun.h"
 #include "device/MediumPlacement.h"
 #include "device/ReaderDevice.h"
+#include "engine/TypeFamily.h"
 #include "media/ReaderFile.h"
 #include "filesystems/FileSystems.h"
 #include "recover/DfxmlReport.h"
 #include "recover/FileRecoverer.h"
+#include "recover/FreeSpace.h"
 #include "shell/CString.h"
 #include "shell/Config.h"
 #include "shell/DebugLog.h"
@@ -114,6 +116,7 @@ std::string listFlags(const FileModule::File& file) {
   const Attributes& a = file.attributes;
   std::vector<std::string> flags;
   if (a.getBool("raw", false)) flags.push_back("raw");
+  if (a.getBool("crosslinked", false)) flags.push_back("crosslinked");
   if (a.getUint32("thumbnail_size", 0))
     flags.push_back("preview=" + std::to_string(a.getUint32("thumbnail_offset", 0)) + "+" +
                     std::to_string(a.getUint32("thumbnail_size", 0)));
@@ -159,7 +162,7 @@ bool RecoverCommand::wanted(const FileModule::File& file) const {
   if (options_.types.empty()) return true;
   std::string type = asciiLower(file.attributes.getString("t"));
   for (const std::string& t : selectedTypes_)
-    if (t == type) return true;
+    if (typeSelects(t, type)) return true;
   return false;
 }
 
@@ -264,7 +267,8 @@ int RecoverCommand::run() {
     return kExitEnvironment;
   }
 
-  // The destination, before any time is spent scanning.
+  // The destination, before any time is spent scanning.  Everything that
+  // can refuse is checked before anything is created.
   DfxmlReport report;
   if (!options_.list) {
     std::string why;
@@ -272,16 +276,22 @@ int RecoverCommand::run() {
       complain("refusing to write to " + options_.outputFolder + ": " + why);
       return kExitEnvironment;
     }
+    bool reporting = !options_.reportPath.empty();
+    if (reporting && destinationOnMedium(options_.reportPath, identity, &why)) {
+      complain("refusing to write the report to " + options_.reportPath + ": " + why);
+      return kExitEnvironment;
+    }
+    struct stat existing;
+    if (reporting && lstat(options_.reportPath.c_str(), &existing) == 0) {
+      complain("cannot create report " + options_.reportPath + ": " + strerror(EEXIST));
+      return kExitEnvironment;
+    }
     std::string error;
     if (!makeFolders(options_.outputFolder, error)) {
       complain("cannot use output folder " + error);
       return kExitEnvironment;
     }
-    if (!options_.reportPath.empty()) {
-      if (destinationOnMedium(options_.reportPath, identity, &why)) {
-        complain("refusing to write the report to " + options_.reportPath + ": " + why);
-        return kExitEnvironment;
-      }
+    if (reporting) {
       if (!report.create(options_.reportPath, &error)) {
         complain("cannot create report " + options_.reportPath + ": " + error);
         return kExitEnvironment;
@@ -341,7 +351,25 @@ int RecoverCommand::run() {
   }
 
   uint64_t total = 0;
-  for (const FileModule::File& file : files) total += file.size;
+  std::vector<uint64_t> sizes;
+  for (const FileModule::File& file : files) {
+    total += file.size;
+    sizes.push_back(file.size);
+  }
+  // Room for everything, before anything is written: a recovery that fills
+  // the disk half-way helps nobody.
+  FreeSpace space = freeSpaceIn(options_.outputFolder);
+  if (space.known && spaceNeeded(space, sizes) > space.freeBytes) {
+    size_t fit = filesThatFit(space, sizes);
+    uint64_t fitBytes = 0;
+    for (size_t i = 0; i < fit; ++i) fitBytes += sizes[i];
+    complain("not enough space in " + options_.outputFolder + ": the " + std::to_string(files.size()) +
+             " files need " + std::to_string(spaceNeeded(space, sizes)) + " bytes, " +
+             std::to_string(space.freeBytes) + " are free; the first " + std::to_string(fit) + " files (" +
+             std::to_string(fitBytes) + " bytes) would fit. Nothing was recovered: free some space, choose "
+             "another folder, or narrow the choice with --types or --min-size");
+    return kExitEnvironment;
+  }
   AnswerYesToAll answers;
   FileRecoverer recoverer(&progress, &answers, fileCase.get(), total, options_.outputFolder);
   recoverer.setMedium(identity);
@@ -350,7 +378,7 @@ int RecoverCommand::run() {
   recoverer.setHashing(!options_.reportPath.empty());
   progress.beginPhase("recover", total);
   uint64_t recovered = 0, done = 0;
-  bool aborted = false;
+  bool aborted = false, full = false;
   for (const FileModule::File& file : files) {
     progress.setFilesDone(++done, files.size());
     bool ok;
@@ -372,12 +400,18 @@ int RecoverCommand::run() {
           environmentProblem_ = true;
           complain("refusing to write " + source + ": the destination lies on the medium");
           break;
+        case FileRecoverer::NoSpace:
+          environmentProblem_ = true;
+          full = true;
+          complain(options_.outputFolder + " is full: cannot write " + source + " (the incomplete file was removed)");
+          break;
         default:
           environmentProblem_ = true;
           complain("cannot write " + source + " to " +
                    (recoverer.lastPath().empty() ? recoverer.destinationPath(file) : recoverer.lastPath()) +
-                   (recoverer.lastPath().empty() ? "" : " (incomplete file left)"));
+                   (recoverer.lastPath().empty() ? "" : " (the incomplete file was removed)"));
       }
+      if (full) break;
       continue;
     }
     ++recovered;

@@ -18,6 +18,10 @@ namespace {
 const LogTag kLogProven{"DeletedFileRebuilder", 40};
 const LogTag kLogSearch{"DeletedFileRebuilder", 41};
 const LogTag kLogNotProven{"DeletedFileRebuilder", 42};
+const LogTag kLogSlow{"DeletedFileRebuilder", 43};
+
+// A search that takes longer than this has its time logged.
+const double kSlowSearch = 0.1;
 
 // Used clusters passed over while reading a deleted file along the free
 // ones: at least this many, and up to this many times the file's clusters.
@@ -125,7 +129,8 @@ DeletedFileRebuild DeletedFileRebuilder::rebuild(const std::string& type, FileMo
     out.searched = true;
     const SearchResult& r = out.search;
     dlog() << kLogSearch << ": " << firstCluster << " " << size << " " << r.outcome << " " << r.stop << " "
-           << r.pieces << " " << r.checks << " " << r.reads << " " << r.seconds << "\n";
+           << r.pieces << " " << r.checks << " " << r.reads << "\n";
+    if (r.seconds >= kSlowSearch) dlog() << kLogSlow << ": " << firstCluster << " " << r.seconds << "\n";
     if (r.outcome == SearchResult::kWhole && judge(medium_, r.runs, size, type, module) == Judgement::kConfirmed)
       return proven(r.runs, kRebuiltReassembled);
   }

@@ -18,6 +18,7 @@ const LogTag kLogNoSuchVolume{"FileCase", 87};
 const LogTag kLogVolumeNoReader{"FileCase", 92};
 const LogTag kLogNoVolume{"FileCase", 113};
 const LogTag kLogTooManyVolumes{"FileCase", 120};
+const LogTag kLogCrossLinked{"FileCase", 128};
 const LogTag kLogRebuiltShort{"FileCase", 130};
 }  // namespace
 
@@ -134,6 +135,42 @@ ByteRuns FileCase::byteRunsFor(const FileModule::File& file) {
     return runs;
   }
   return volumes_[fs]->byteRuns(file.offset, file.size);
+}
+
+size_t FileCase::markCrossLinks() {
+  struct Piece {
+    uint64_t start, end;
+    FileModule::File* file;
+  };
+  std::vector<std::vector<Piece>> byVolume(volumes_.size());
+  for (auto& entry : files_) {
+    FileModule::File& file = entry.second;
+    int32_t fs = file.attributes.getInt32("fs", -1);
+    if (fs < 0 || static_cast<size_t>(fs) >= volumes_.size() || !volumes_[fs]) continue;
+    for (const ByteRun& run : byteRunsFor(file))
+      if (run.length) byVolume[fs].push_back({run.imageOffset, run.imageOffset + run.length, &file});
+  }
+  size_t marked = 0;
+  auto mark = [&marked](FileModule::File* file) {
+    if (file->attributes.getBool("crosslinked", false)) return;
+    file->attributes.setBool("crosslinked", true);
+    ++marked;
+  };
+  for (std::vector<Piece>& pieces : byVolume) {
+    std::sort(pieces.begin(), pieces.end(), [](const Piece& a, const Piece& b) { return a.start < b.start; });
+    // Sweep: the piece reaching furthest so far overlaps every later piece
+    // that starts before its end.
+    const Piece* reach = nullptr;
+    for (const Piece& piece : pieces) {
+      if (reach && piece.start < reach->end && piece.file != reach->file) {
+        mark(piece.file);
+        mark(reach->file);
+      }
+      if (!reach || piece.end > reach->end) reach = &piece;
+    }
+  }
+  if (marked) dlog() << kLogCrossLinked << ": " << marked << "\n";
+  return marked;
 }
 
 bool FileCase::addVolume(const VolumeOpener& open) {

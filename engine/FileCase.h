@@ -63,6 +63,11 @@ class FileCase : public Scanner::Callback, public VolumeHost {
   // empty when it cannot be read or is empty.  Re-aims like readerFor.
   ByteRuns byteRunsFor(const FileModule::File& file);
 
+  // Marks "crosslinked" every file of a volume whose bytes lie where
+  // another file of the same volume also has bytes (chains that run into
+  // each other), and returns how many were marked.  Run after a scan.
+  size_t markCrossLinks();
+
   // VolumeHost: the file-system families' modules open volumes here.  At
   // most kMaxVolumes are kept; beyond that a volume that has given no file
   // makes room for the new one.

@@ -2,23 +2,31 @@
 
 #include "engine/FileModuleRegistry.h"
 
+#include "engine/modules/FileModuleArj.h"
 #include "engine/modules/FileModuleAsf.h"
 #include "engine/modules/FileModuleBmp.h"
 #include "engine/modules/FileModuleCrw.h"
+#include "engine/modules/FileModuleDbx.h"
 #include "engine/modules/FileModuleGif.h"
 #include "engine/modules/FileModuleJpeg.h"
+#include "engine/modules/FileModuleLzh.h"
 #include "engine/modules/FileModuleMov.h"
 #include "engine/modules/FileModuleMp3.h"
 #include "engine/modules/FileModuleMpeg.h"
+#include "engine/modules/FileModuleOle.h"
 #include "engine/modules/FileModuleOrf.h"
+#include "engine/modules/FileModulePlainText.h"
 #include "engine/modules/FileModulePng.h"
 #include "engine/modules/FileModuleRaf.h"
+#include "engine/modules/FileModuleRar.h"
 #include "engine/modules/FileModuleRiff.h"
 #include "engine/modules/FileModuleRiffLocal.h"
 #include "engine/modules/FileModuleRw2.h"
+#include "engine/modules/FileModuleText.h"
 #include "engine/modules/FileModuleTiff.h"
 #include "engine/modules/FileModuleWmf.h"
 #include "engine/modules/FileModuleWmv.h"
+#include "engine/modules/FileModuleZip.h"
 
 FileModuleRegistry::FileModuleRegistry() {
   // The one table of format modules: a new module is added here, under all
@@ -49,6 +57,18 @@ FileModuleRegistry::FileModuleRegistry() {
   add("mp3", std::make_shared<FileModuleMp3>());
   auto mpeg = std::make_shared<FileModuleMpeg>();
   for (const char* name : {"mpeg", "mpg", "m1v", "m2v"}) add(name, mpeg);
+  // Archives and documents.
+  add("arj", std::make_shared<FileModuleArj>());
+  add("dbx", std::make_shared<FileModuleDbx>());
+  add("lzh", std::make_shared<FileModuleLzh>());
+  auto ole = std::make_shared<FileModuleOle>();
+  for (const char* name : {"ole", "doc", "xls", "ppt", "fla", "pub", "vsd", "mpp", "vsmacros", "rpt", "suo"})
+    add(name, ole);
+  add("rar", std::make_shared<FileModuleRar>());
+  auto text = std::make_shared<FileModuleText>();
+  for (const char* name : {"text", "html", "xml"}) add(name, text);
+  add("txt", std::make_shared<FileModulePlainText>());
+  add("zip", std::make_shared<FileModuleZip>());
   // Modules that only "FsScanner.cfg" names.
   add("RiffLocal", std::make_shared<FileModuleRiffLocal>());
 }

@@ -21,6 +21,10 @@ const LogTag kLogGrid{"FragmentedCarving", 40};
 const LogTag kLogSearch{"FragmentedCarving", 41};
 const LogTag kLogOutOfTime{"FragmentedCarving", 42};
 const LogTag kLogUnconfirmed{"FragmentedCarving", 43};
+const LogTag kLogSlow{"FragmentedCarving", 44};
+
+// A search that takes longer than this has its time logged.
+const double kSlowSearch = 0.1;
 
 const uint64_t kLeastGrid = 512;
 const uint64_t kMostGrid = 128 * 1024;
@@ -175,7 +179,8 @@ void FragmentedCarving::searchFor(const Candidate& c, const ClusterGrid& grid) {
   figures_.seconds += r.seconds;
   figures_.longestSearch = std::max(figures_.longestSearch, r.seconds);
   dlog() << kLogSearch << ": " << c.offset << " " << c.type << " " << r.outcome << " " << r.stop << " " << r.pieces
-         << " " << r.size << " " << r.checks << " " << r.reads << " " << r.seconds << "\n";
+         << " " << r.size << " " << r.checks << " " << r.reads << "\n";
+  if (r.seconds >= kSlowSearch) dlog() << kLogSlow << ": " << c.offset << " " << r.seconds << "\n";
   if (r.outcome == SearchResult::kNothing) return;
 
   bool whole = r.outcome == SearchResult::kWhole;

@@ -13,7 +13,13 @@ struct Renamed {
 };
 const Renamed kRenamed[] = {{"jpg", "jpeg"}};
 
+// Beyond the types that "FsScanner.cfg" lists: a name without an extension
+// still needs a type for its key and its output name.
+const char kNoExtension[] = "file";
+
 }  // namespace
+
+const char kAnyNamedFile[] = "*";
 
 bool isCameraRawSize(uint64_t size) {
   for (uint64_t s : kCameraRawSizes)
@@ -24,7 +30,10 @@ bool isCameraRawSize(uint64_t size) {
 NamedFileType namedFileType(const std::string& name, uint64_t size) {
   NamedFileType result;
   size_t dot = name.rfind('.');
-  if (dot == std::string::npos) return result;
+  if (dot == std::string::npos || dot + 1 == name.size()) {
+    result.type = kNoExtension;
+    return result;
+  }
   result.lookup = asciiLower(name.substr(dot + 1));
   result.type = result.lookup;
   if (result.lookup == "jpg" && isCameraRawSize(size)) {
@@ -35,4 +44,14 @@ NamedFileType namedFileType(const std::string& name, uint64_t size) {
   for (const Renamed& r : kRenamed)
     if (result.lookup == r.extension) result.type = r.type;
   return result;
+}
+
+const Pattern* fileSystemPattern(const PatternMap* patterns, const NamedFileType& named) {
+  if (!patterns) return nullptr;
+  if (!named.lookup.empty()) {
+    auto found = patterns->find(named.lookup);
+    if (found != patterns->end()) return &found->second;
+  }
+  auto any = patterns->find(kAnyNamedFile);
+  return any == patterns->end() ? nullptr : &any->second;
 }

@@ -37,9 +37,12 @@ void assignSilencing(PatternTable& patterns) {
   // before it, and the last such one wins.
   static const char kFirstOf[] = "mp3";
   static const char kLastBefore[] = "mpeg";
+  // Plain text, which any sector of a text may start.
+  static const char kPlainText[] = "txt";
   int first = -1, last = -1;
   for (size_t i = 0; i < patterns.size(); ++i) {
     patterns[i].setSilencesItself(false);
+    patterns[i].setOnlyOutsideFiles(patterns[i].type() == kPlainText);
     if (first >= 0) continue;
     if (patterns[i].type() == kFirstOf)
       first = static_cast<int>(i);

@@ -41,6 +41,11 @@ class Pattern {
   // not new files.  Set by assignSilencing.
   bool silencesItself() const { return silencesItself_; }
   void setSilencesItself(bool silences) { silencesItself_ = silences; }
+  // A pattern that only looks at sectors no file found so far covers: plain
+  // text matches every sector of a text document, and most sectors of
+  // other documents.  Set by assignSilencing.
+  bool onlyOutsideFiles() const { return onlyOutsideFiles_; }
+  void setOnlyOutsideFiles(bool only) { onlyOutsideFiles_ = only; }
 
  private:
   std::string type_;
@@ -51,6 +56,7 @@ class Pattern {
   FileModule* analyzeModule_ = nullptr;
   uint64_t maxSize_ = 0;
   bool silencesItself_ = false;
+  bool onlyOutsideFiles_ = false;
 };
 
 typedef std::vector<Pattern> PatternTable;

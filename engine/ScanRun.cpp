@@ -93,6 +93,7 @@ ScanReport runScan(FileCase& fileCase, const ConfigRecord& config, InterfaceCall
     // Stopped: what was found stays, the pending file ends here.
   }
   scanner.finish(position);
+  fileCase.markCrossLinks();
   report.position = position;
   report.complete = position == report.total;
   if (report.complete) {

@@ -49,6 +49,7 @@ void Scanner::init(const PatternTable& patterns, Callback* callback) {
   assignSilencing(patterns_);
   silentUntil_.assign(patterns_.size(), 0);
   reaches_.clear();
+  coveredUntil_ = 0;
   indexPatterns();
 }
 
@@ -93,6 +94,7 @@ void Scanner::check(uint64_t position, const uint8_t* sector, uint32_t length) {
       int32_t i = static_cast<int32_t>(w * 64 + bit);
       const Pattern& p = patterns_[i];
       if (position < silentUntil_[i]) continue;
+      if (p.onlyOutsideFiles() && position < coveredUntil_) continue;
       if (!p.matches(sector, length)) continue;
 
       if (!p.analyzeModule()) {
@@ -119,6 +121,7 @@ void Scanner::check(uint64_t position, const uint8_t* sector, uint32_t length) {
         continue;
       }
       if (p.silencesItself()) silentUntil_[i] = end;
+      coveredUntil_ = std::max(coveredUntil_, end);
       flushPending(position);
       if (callback_) {
         file.offset = position;

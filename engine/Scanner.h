@@ -66,6 +66,9 @@ class Scanner {
     uint64_t end = 0;
   };
   std::map<const FileModule*, Reach> reaches_;
+  // The end of the furthest file found so far (patterns that only look
+  // outside found files).
+  uint64_t coveredUntil_ = 0;
   // Patterns that may match a sector, by the sector's byte at each
   // pattern's offset: per-sector work is a table lookup.
   struct Dispatch;

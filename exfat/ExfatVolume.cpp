@@ -191,9 +191,8 @@ bool ExfatVolume::fileRuns(const Extent& extent, uint64_t size, ClusterRuns& run
 void ExfatVolume::reportFile(const ExfatEntrySet& set) {
   const bool live = !set.deleted;
   NamedFileType named = namedFileType(set.name, set.dataLength);
-  if (named.lookup.empty() || !context_.patterns) return;
-  auto found = context_.patterns->find(named.lookup);
-  if (found == context_.patterns->end()) return;
+  const Pattern* found = fileSystemPattern(context_.patterns, named);
+  if (!found) return;
 
   Extent extent;
   extent.firstCluster = set.firstCluster;
@@ -221,9 +220,9 @@ void ExfatVolume::reportFile(const ExfatEntrySet& set) {
   if (set.deleted && bitmap_ && named.testContent && set.validDataLength >= set.dataLength) {
     ExfatClusterSpace space(geometry_, *bitmap_);
     DeletedFileRebuilder rebuilder(*context_.medium, space);
-    rebuilt = rebuilder.rebuild(named.type, found->second.analyzeModule(), set.firstCluster, set.dataLength);
+    rebuilt = rebuilder.rebuild(named.type, found->analyzeModule(), set.firstCluster, set.dataLength);
     if (rebuilt.verdict == DeletedFileRebuild::kProven) {
-      reportRebuilt(set, named, found->second, rebuilt, extent);
+      reportRebuilt(set, named, *found, rebuilt, extent);
       return;
     }
   }
@@ -236,7 +235,7 @@ void ExfatVolume::reportFile(const ExfatEntrySet& set) {
 
   FileModule::File file;
   if (named.raw) file.attributes.setBool("raw", true);
-  if (named.testContent && !contentFits(set, named, found->second, file)) return;
+  if (named.testContent && !contentFits(set, named, *found, file)) return;
   describe(set, named, file);
   file.attributes.setBool("fragmented", fragmented);
   file.attributes.set(kRebuiltKey, set.deleted ? kRebuiltFreeRun : kRebuiltChain);

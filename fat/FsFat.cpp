@@ -147,10 +147,9 @@ void FsFat::scanDirectory(Reader& directory, bool isSubdirectory) {
     bool live = !entry.deleted;
     if (entry.isDirectory) continue;
     NamedFileType named = namedFileType(entry.name, entry.size);
-    if (named.lookup.empty() || !context_.patterns) continue;
-    auto found = context_.patterns->find(named.lookup);
-    if (found == context_.patterns->end()) continue;
-    const Pattern& pattern = found->second;
+    const Pattern* found = fileSystemPattern(context_.patterns, named);
+    if (!found) continue;
+    const Pattern& pattern = *found;
 
     if (!chain_.open(entry.firstCluster, entry.size)) {
       dlog() << kLogEntryChain << ": " << entry.name << " " << entry.firstCluster << " " << entry.size << "\n";

@@ -1,10 +1,11 @@
 // One FAT volume found on the medium.
 //
 // The root directory and each subdirectory met by the scan are decoded,
-// and every file with a known extension whose clusters still hold it is
-// reported, like any other found file, with "fs" (the volume's index), "fn"
-// (its name), "fragmented", "deleted" and "rebuilt".  The volume reads its
-// files back through one chain reader, re-aimed at each file in turn.
+// and every file whose clusters still hold it (as its "FsScanner.cfg"
+// record tests, see fileSystemPattern) is reported, like any other found
+// file, with "fs" (the volume's index), "fn" (its name), "fragmented",
+// "deleted" and "rebuilt".  The volume reads its files back through one
+// chain reader, re-aimed at each file in turn.
 //
 // A deleted file of a type that has a validator is read along the free
 // clusters after its first one, passing over those in use, or found by a

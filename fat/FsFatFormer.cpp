@@ -75,10 +75,10 @@ void FsFatFormer::scanDirectory(uint64_t offset) {
   for (const FatDirectoryEntry& entry : entries) {
     if (entry.isDirectory || entry.size == 0 || !context_.patterns) continue;
     NamedFileType named = namedFileType(entry.name, entry.size);
-    if (named.lookup.empty() || !named.testContent) continue;
-    auto found = context_.patterns->find(named.lookup);
-    if (found == context_.patterns->end()) continue;
-    const Pattern& pattern = found->second;
+    if (!named.testContent) continue;
+    const Pattern* found = fileSystemPattern(context_.patterns, named);
+    if (!found) continue;
+    const Pattern& pattern = *found;
     FileModule* module = pattern.analyzeModule();
     int64_t at = geometry_.offsetOfCluster(entry.firstCluster);
     if (!module || at < 0 || !Reader::fits(static_cast<uint64_t>(at), entry.size, mediumSize)) continue;

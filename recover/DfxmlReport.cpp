@@ -75,6 +75,7 @@ ReportedFile reportedFileOf(const FileModule::File& file) {
   out.rebuilt = rebuiltOf(file);
   out.partial = isPartial(file);
   out.raw = file.attributes.getBool("raw", false);
+  out.crossLinked = file.attributes.getBool("crosslinked", false);
   out.previewSize = file.attributes.getUint32("thumbnail_size", 0);
   if (out.previewSize) out.previewOffset = file.attributes.getUint32("thumbnail_offset", 0);
   return out;
@@ -142,6 +143,7 @@ void DfxmlReport::fileObject(const ReportedFile& file) {
   if (!file.originalName.empty()) put("    <mzk:original_name>" + xmlEscape(file.originalName) + "</mzk:original_name>\n");
   if (file.fragmented) put("    <mzk:fragmented>1</mzk:fragmented>\n");
   if (file.raw) put("    <mzk:raw>1</mzk:raw>\n");
+  if (file.crossLinked) put("    <mzk:crosslinked>1</mzk:crosslinked>\n");
   if (file.previewSize)
     put("    <mzk:preview offset=\"" + std::to_string(file.previewOffset) + "\" size=\"" +
         std::to_string(file.previewSize) + "\"/>\n");

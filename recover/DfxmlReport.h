@@ -36,6 +36,7 @@ struct ReportedFile {
   std::string rebuilt;       // how its bytes were put together ("rebuilt")
   bool partial = false;      // not proven whole
   bool raw = false;          // a camera raw file
+  bool crossLinked = false;  // its bytes are another file's too
   uint64_t previewOffset = 0;  // its embedded preview, when previewSize is not 0
   uint64_t previewSize = 0;
 };

@@ -42,6 +42,7 @@ class FileReaderRecover : public FileReader {
       ssize_t n = ::write(fd_, p, static_cast<size_t>(left));
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) {
+        full = n < 0 && (errno == ENOSPC || errno == EDQUOT);
         dlog() << kLogWriteFailed << ": " << size << " " << lastErrorText() << "\n";
         return false;
       }
@@ -58,12 +59,14 @@ class FileReaderRecover : public FileReader {
     int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0) {
+      full = full || errno == ENOSPC || errno == EDQUOT;
       dlog() << kLogCloseFailed << ": " << lastErrorText() << "\n";
       return false;
     }
     return true;
   }
   uint64_t written = 0;
+  bool full = false;  // a write failed because the destination is full
 
  private:
   int fd_;
@@ -88,7 +91,9 @@ std::string FileRecoverer::destinationPath(const FileModule::File& file) const {
 std::string FileRecoverer::namedPath(const FileModule::File& file) const {
   if (!keepNames_) return std::string();
   std::string fn = file.attributes.getString("fn");
-  if (fn.empty()) return std::string();
+  // A cross-linked file's bytes belong to another file too: the name would
+  // promise what the data may not be.
+  if (fn.empty() || file.attributes.getBool("crosslinked", false)) return std::string();
   std::string path = joinPath(folder_, safeFileName(fn));
   return isPartial(file) ? withSuffix(path, "partial") : path;
 }
@@ -208,17 +213,16 @@ bool FileRecoverer::attempt(const FileModule::File& file, const std::string& sou
       ok = false;
       lastFailure_ = CannotWrite;
     }
+    if (writer.full) lastFailure_ = NoSpace;
   }
   written_ += writtenHere;
   if (!ok) {
     dlog() << kLogFailed << ": " << path << "\n";
     if (lastFailure_ == NoFailure) lastFailure_ = noReader ? NoReader : CannotWrite;
-    if (lastFailure_ == NoReader) {
-      // Nothing of the file could be read: leave no empty decoy behind.  The
-      // file was created by us a moment ago, exclusively.
-      ::unlink(path.c_str());
-      lastPath_.clear();
-    }
+    // Nothing incomplete is left looking recovered: the file was created by
+    // us a moment ago, exclusively, and goes again.
+    ::unlink(path.c_str());
+    if (lastFailure_ == NoReader) lastPath_.clear();
     return false;
   }
   if (lastUnreadable_) {

@@ -25,7 +25,10 @@ class Questions;
 class FileRecoverer {
  public:
   // Why the last attempt failed.
-  enum Failure { NoFailure, NoReader, CannotCreate, CannotWrite, OnMedium, NotWhole };
+  // NoSpace: the destination is full; what was written of the file is
+  // removed, as after any failure to write it.  NotWhole: a file not proven
+  // whole, refused without setKeepPartial.
+  enum Failure { NoFailure, NoReader, CannotCreate, CannotWrite, OnMedium, NoSpace, NotWhole };
 
   // progress and questions may be null (no progress; failures answered
   // "Yes").  Neither is owned; the progress total is the caller's business
@@ -58,8 +61,8 @@ class FileRecoverer {
   // "Type: %1, Offset: %2, Size: %3", translated and filled in.
   static std::string sourceTextOf(const FileModule::File& file);
 
-  // Of the last attempt: the path actually written (empty if none was
-  // created), why it failed, the unreadable bytes and their ranges (offset
+  // Of the last attempt: the path it created (empty if none; a file that
+  // failed part-way has been removed again), why it failed, the unreadable bytes and their ranges (offset
   // in the file, length), and the MD5 when hashing.
   const std::string& lastPath() const { return lastPath_; }
   Failure lastFailure() const { return lastFailure_; }

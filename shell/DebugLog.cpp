@@ -2,6 +2,8 @@
 
 #include "shell/DebugLog.h"
 
+#include "shell/BoundedLogBuffer.h"
+
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -24,8 +26,18 @@ std::ostream& nullStream() {
   return stream;
 }
 
-std::ostringstream& memoryStream() {
-  static std::ostringstream stream(std::ios::out);
+// The in-memory log keeps its first and its latest 16 MiB: a damaged or
+// hostile medium can make the program log without end.
+const size_t kMemoryHead = 16u << 20;
+const size_t kMemoryTail = 16u << 20;
+
+BoundedLogBuffer& memoryBuffer() {
+  static BoundedLogBuffer buffer(kMemoryHead, kMemoryTail);
+  return buffer;
+}
+
+std::ostream& memoryStream() {
+  static std::ostream stream(&memoryBuffer());
   return stream;
 }
 
@@ -69,6 +81,7 @@ void openDebugLog(const char* target) {
 
 std::string debugLogText() {
   if (std::string(debugLogKind) != "ostringstream") return std::string();
+  if (debugLog == &memoryStream()) return memoryBuffer().text();
   if (auto* memory = dynamic_cast<std::ostringstream*>(debugLog)) return memory->str();
   return std::string();
 }

@@ -3,15 +3,19 @@
 #include <gtest/gtest.h>
 
 #include "tests/cli/CliSupport.h"
+#include "tests/support/Tools.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/LoopDevice.h"
 
+using namespace mzktest;
+
 TEST(DeviceInput, DevicesAreListedByTheAllowedBusesAndADeviceIsScanned) {
-  CliTempDir dir;
+  TempDir dir;
   if (!haveTool("mcopy") || !haveTool("convert")) GTEST_SKIP() << "needs mtools and ImageMagick";
-  ASSERT_TRUE(mzktest::makeFatImage(dir.file("card.img"), 34));
-  ASSERT_TRUE(shell("convert rose: -resize 640x480! " + dir.file("photo.jpg") + " && MTOOLS_SKIP_CHECK=1 mcopy -i " +
+  ASSERT_TRUE(makeFatImage(dir.file("card.img"), 34));
+  ASSERT_TRUE(sh("convert rose: -resize 640x480! " + dir.file("photo.jpg") + " && MTOOLS_SKIP_CHECK=1 mcopy -i " +
                     dir.file("card.img") + " " + dir.file("photo.jpg") + " ::PHOTO.JPG"));
-  mzktest::LoopDevice loop(dir.file("card.img"));
+  LoopDevice loop(dir.file("card.img"));
   MZK_SKIP_WITHOUT_LOOP(loop);
   writeFile(dir.file("mzk.cfg"), "Allowed Bus Types: Loop\n");
   ToolResult r = runRecover({"--config-dir", dir.path(), "--devices"});

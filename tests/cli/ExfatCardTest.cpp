@@ -7,15 +7,19 @@
 #include <sstream>
 
 #include "tests/cli/CliSupport.h"
+#include "tests/support/Tools.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/ExfatImage.h"
 
+using namespace mzktest;
+
 TEST(ExfatCard, ListedWithNamesRecoveredUnderThemAndReportedRunByRun) {
-  CliTempDir dir;
+  TempDir dir;
   if (!haveTool("mkfs.exfat") || !haveTool("convert")) GTEST_SKIP() << "needs exfatprogs, ImageMagick";
-  ASSERT_TRUE(shell("convert rose: -resize 600x400! " + dir.file("a.jpg") + " && convert logo: -resize 300x200! " +
+  ASSERT_TRUE(sh("convert rose: -resize 600x400! " + dir.file("a.jpg") + " && convert logo: -resize 300x200! " +
                     dir.file("b.jpg")));
   std::string first = readFile(dir.file("a.jpg")), second = readFile(dir.file("b.jpg")), image = dir.file("card.img");
-  mzktest::ExfatImage card(image, 16, 4096);
+  ExfatImage card(image, 16, 4096);
   ASSERT_TRUE(card.ok());
   // The first photo in every other cluster, the second deleted after it.
   std::vector<uint32_t> c = card.freeClusters(80), spread, after;

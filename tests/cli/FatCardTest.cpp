@@ -1,173 +1,126 @@
-// mzk-recover on FAT cards made by mkfs.vfat and mtools: names, fragmented
-// files, byte runs, and unreadable sectors that must be reported.
+// mzk-recover on FAT cards made by mkfs.vfat and mtools: names, deleted and
+// fragmented files, byte runs, and unreadable sectors that must be reported.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <sstream>
 
 #include "tests/cli/CliSupport.h"
+#include "tests/support/FatImage.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/Tools.h"
+
+using namespace mzktest;
 
 namespace {
 
-class FatCardTest : public ::testing::Test {
+class FatCard : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!haveTool("mkfs.vfat") || !haveTool("mcopy") || !haveTool("convert")) GTEST_SKIP() << "needs dosfstools, mtools, ImageMagick";
-    photo = dir.file("photo.jpg");
-    ASSERT_TRUE(shell("convert rose: -resize 1200x800! -quality 90 '" + photo + "'"));
-    photoBytes = readFile(photo);
-    image = dir.file("fat.img");
+    ASSERT_TRUE(sh("convert rose: -resize 600x400! -quality 90 " + quote(dir.file("photo.jpg")))) << "ImageMagick is needed";
+    photo = readFile(dir.file("photo.jpg"));
     // 512-byte clusters, so that a photo spans many of them.
-    ASSERT_TRUE(shell("truncate -s 16M '" + image + "' && mkfs.vfat -F 16 -s 1 '" + image + "'"));
+    ASSERT_TRUE(image.ok());
   }
-  bool mtools(const std::string& args) { return shell("MTOOLS_SKIP_CHECK=1 " + args); }
-  // Fills the volume with small files, deletes every other one and writes
-  // the photo, which then has to use the holes.
-  void writeFragmentedPhoto(const std::string& name) {
-    for (int i = 0; i < 6; ++i) {
-      std::string filler = dir.file("fill" + std::to_string(i));
-      writeFile(filler, std::string(9000 + i, static_cast<char>('a' + i)));
-      ASSERT_TRUE(mtools("mcopy -i '" + image + "' '" + filler + "' ::FILL" + std::to_string(i) + ".BIN"));
-    }
-    ASSERT_TRUE(mtools("mdel -i '" + image + "' ::FILL1.BIN ::FILL3.BIN"));
-    ASSERT_TRUE(mtools("mcopy -i '" + image + "' '" + photo + "' '::" + name + "'"));
-  }
-  std::vector<std::vector<std::string>> list() {
-    ToolResult r = runRecover({"--list", image});
-    EXPECT_EQ(r.status, 0) << r.err;
+  // The rows of --list that come from the volume.
+  std::vector<std::vector<std::string>> volumeRows() {
+    ToolResult r = runRecover({"--list", image.path()});
+    EXPECT_EQ(0, r.status) << r.err;
     std::vector<std::vector<std::string>> rows;
-    std::istringstream in(r.out);
-    std::string line;
-    while (std::getline(in, line)) {
-      std::vector<std::string> fields;
-      size_t start = 0;
-      for (size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
-        fields.push_back(line.substr(start, tab - start));
-      fields.push_back(line.substr(start));
-      rows.push_back(fields);
-    }
+    for (const auto& row : listRows(r.out))
+      if (row.size() == 8 && row[5] == "0") rows.push_back(row);
     return rows;
   }
-
-  CliTempDir dir;
-  std::string photo, photoBytes, image;
+  static std::string nameOf(const std::vector<std::string>& row) {
+    return row[0] + "-" + row[1] + (row[3] == "1" ? "f" : "") + ".jpeg";
+  }
+  TempDir dir;
+  FatImage image{dir.file("fat.img"), 16, 16, 1};
+  std::string photo;
 };
 
 }  // namespace
 
-TEST_F(FatCardTest, LiveFileIsListedWithItsVolumeAndNameAndRecoveredExact) {
-  ASSERT_TRUE(mtools("mmd -i '" + image + "' ::DCIM"));
-  ASSERT_TRUE(mtools("mcopy -i '" + image + "' '" + photo + "' '::DCIM/Holiday Photo.jpg'"));
-  auto rows = list();
-  ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0][1], std::to_string(photoBytes.size()));
-  EXPECT_EQ(rows[0][2], "jpeg");
-  EXPECT_EQ(rows[0][3], "0");
-  EXPECT_EQ(rows[0][4], "0") << "live";
-  EXPECT_EQ(rows[0][5], "0");
-  EXPECT_EQ(rows[0][7], "Holiday Photo.jpg");
+TEST_F(FatCard, LiveAndDeletedFilesAreListedWithTheirNamesAndRecoveredExact) {
+  ASSERT_TRUE(image.mkdir("::/DCIM"));
+  ASSERT_TRUE(image.put("::/DCIM/Holiday Photo.jpg", photo));
+  auto rows = volumeRows();
+  ASSERT_EQ(1u, rows.size());
+  EXPECT_EQ((std::vector<std::string>{std::to_string(photo.size()), "jpeg", "0", "0", "0", "-", "Holiday Photo.jpg"}),
+            std::vector<std::string>(rows[0].begin() + 1, rows[0].end()));
   std::string out = dir.file("out");
-  ToolResult r = runRecover({"-o", out, image});
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(namesIn(out), std::vector<std::string>{rows[0][0] + "-" + rows[0][1] + ".jpeg"});
-
-  // Deleted, it is still listed, with its long name, and marked so.
-  ASSERT_TRUE(mtools("mdel -i '" + image + "' '::DCIM/Holiday Photo.jpg'"));
-  auto deleted = list();
-  ASSERT_EQ(deleted.size(), 1u);
-  EXPECT_EQ(deleted[0][0], rows[0][0]);
-  EXPECT_EQ(deleted[0][4], "1");
-  EXPECT_EQ(deleted[0][7], "Holiday Photo.jpg");
+  ASSERT_EQ(0, runRecover({"-o", out, image.path()}).status);
+  EXPECT_TRUE(readFile(out + "/" + nameOf(rows[0])) == photo);
+  ASSERT_TRUE(image.del("::/DCIM/Holiday Photo.jpg"));
+  auto deleted = volumeRows();
+  ASSERT_EQ(1u, deleted.size());
+  EXPECT_EQ(rows[0][0], deleted[0][0]);
+  EXPECT_EQ("1", deleted[0][4]);
+  EXPECT_EQ("Holiday Photo.jpg", deleted[0][7]);
 }
 
-TEST_F(FatCardTest, FragmentedFileGetsTheMarkAndItsRunsRebuildIt) {
-  writeFragmentedPhoto("FRAG.JPG");
-  // The signature scanner may also see a JPEG start at the first cluster
-  // (and walk on through the wrong sectors): only the volume's file counts.
-  auto rows = list();
-  std::vector<std::vector<std::string>> fat;
-  for (auto& row : rows)
-    if (row[5] == "0") fat.push_back(row);
-  ASSERT_EQ(fat.size(), 1u);
-  rows = fat;
-  EXPECT_EQ(rows[0][3], "1");
-  EXPECT_EQ(rows[0][7], "FRAG.JPG");
-  std::string out = dir.file("out");
-  std::string report = dir.file("r.xml");
-  ToolResult r = runRecover({"-o", out, "--report", report, image});
-  ASSERT_EQ(r.status, 0) << r.err;
-  std::string name = rows[0][0] + "-" + rows[0][1] + "f.jpeg";
-  EXPECT_EQ(readFile(out + "/" + name), photoBytes);
-  // Reassemble the volume's file (the report's entry with that name).
-  std::string xml = readFile(report);
-  size_t entry = xml.find("<filename>" + name + "</filename>");
-  ASSERT_NE(entry, std::string::npos);
+TEST_F(FatCard, AFragmentedFileIsMarkedAndItsByteRunsRebuildIt) {
+  // Small files, every other one deleted: the photo has to use the holes.
+  for (int i = 0; i < 6; ++i) ASSERT_TRUE(image.put("::/FILL" + std::to_string(i) + ".BIN", std::string(9000 + i, 'a' + i)));
+  ASSERT_TRUE(image.mtools("mdel", "::/FILL1.BIN ::/FILL3.BIN"));
+  ASSERT_TRUE(image.put("::/FRAG.JPG", photo));
+  std::vector<std::vector<std::string>> rows;
+  for (const auto& row : volumeRows())
+    if (row[7] == "FRAG.JPG") rows.push_back(row);
+  ASSERT_EQ(1u, rows.size());
+  EXPECT_EQ("1", rows[0][3]);
+  EXPECT_EQ("FRAG.JPG", rows[0][7]);
+  std::string out = dir.file("out"), report = dir.file("r.xml");
+  ASSERT_EQ(0, runRecover({"-o", out, "--report", report, image.path()}).status);
+  EXPECT_TRUE(readFile(out + "/" + nameOf(rows[0])) == photo);
+  for (const std::string& name : namesIn(out)) EXPECT_EQ(std::string::npos, name.find("FRAG")) << "names are not kept";
+  // The report's entry of that file, and the file rebuilt from the image
+  // along its runs.
+  std::string xml = readFile(report), bytes = readFile(image.path()), rebuilt;
+  size_t entry = xml.find("<filename>" + nameOf(rows[0]) + "</filename>");
+  ASSERT_NE(std::string::npos, entry);
   xml = xml.substr(entry, xml.find("</fileobject>", entry) - entry);
-  // ... from the image along the reported runs.
-  std::string image_bytes = readFile(image);
-  std::string rebuilt;
   size_t runs = 0;
-  for (size_t at = xml.find("<byte_run "); at != std::string::npos; at = xml.find("<byte_run ", at + 1)) {
-    auto value = [&](const std::string& key) {
-      size_t k = xml.find(key + "=\"", at);
-      return std::stoull(xml.substr(k + key.size() + 2));
-    };
-    EXPECT_EQ(value("file_offset"), rebuilt.size());
-    rebuilt += image_bytes.substr(value("img_offset"), value("len"));
-    ++runs;
+  for (size_t at = xml.find("<byte_run "); at != std::string::npos; at = xml.find("<byte_run ", at + 1), ++runs) {
+    auto value = [&](const std::string& key) { return std::stoull(xml.substr(xml.find(key + "=\"", at) + key.size() + 2)); };
+    EXPECT_EQ(rebuilt.size(), value("file_offset"));
+    rebuilt += bytes.substr(value("img_offset"), value("len"));
   }
   EXPECT_GE(runs, 2u);
-  EXPECT_EQ(rebuilt, photoBytes);
-  EXPECT_TRUE(mzktest::validatesAsDfxml(report));
+  EXPECT_TRUE(rebuilt == photo);
+  EXPECT_TRUE(validatesAsDfxml(report));
 }
 
-TEST_F(FatCardTest, WithoutKeepNamesFatFilesGetOffsetNames) {
-  writeFragmentedPhoto("FRAG.JPG");
+TEST_F(FatCard, KeepNamesUsesTheFatNamesAndResolvesClashesWithTheOffset) {
+  ASSERT_TRUE(image.mtools("mmd", "::/DCIM ::/DCIM/100CANON ::/DCIM/101CANON"));
+  ASSERT_TRUE(image.put("::/DCIM/100CANON/IMG_0001.JPG", photo));
+  ASSERT_TRUE(sh("convert logo: -resize 320x240! " + quote(dir.file("other.jpg"))));
+  std::string other = readFile(dir.file("other.jpg"));
+  ASSERT_TRUE(image.put("::/DCIM/101CANON/IMG_0001.JPG", other));
+  auto rows = volumeRows();
+  ASSERT_EQ(2u, rows.size());
   std::string out = dir.file("out");
-  ASSERT_EQ(runRecover({"-o", out, image}).status, 0);
-  for (const std::string& name : namesIn(out)) EXPECT_EQ(name.find("FRAG"), std::string::npos) << name;
-}
-
-TEST_F(FatCardTest, KeepNamesUsesFatNamesAndResolvesClashesWithTheOffset) {
-  ASSERT_TRUE(mtools("mmd -i '" + image + "' ::DCIM ::DCIM/100CANON ::DCIM/101CANON"));
-  ASSERT_TRUE(mtools("mcopy -i '" + image + "' '" + photo + "' ::DCIM/100CANON/IMG_0001.JPG"));
-  std::string other = dir.file("other.jpg");
-  ASSERT_TRUE(shell("convert logo: -resize 800x600! '" + other + "'"));
-  ASSERT_TRUE(mtools("mcopy -i '" + image + "' '" + other + "' ::DCIM/101CANON/IMG_0001.JPG"));
-  auto rows = list();
-  ASSERT_EQ(rows.size(), 2u);
-  std::string out = dir.file("out");
-  ToolResult r = runRecover({"--keep-names", "-o", out, image});
-  EXPECT_EQ(r.status, 0) << r.err;
+  ASSERT_EQ(0, runRecover({"--keep-names", "-o", out, image.path()}).status);
   std::string second = "IMG_0001-" + rows[1][0] + ".JPG";
-  EXPECT_EQ(namesIn(out), (std::vector<std::string>{second, "IMG_0001.JPG"}));
-  EXPECT_EQ(readFile(out + "/IMG_0001.JPG"), rows[0][1] == std::to_string(photoBytes.size()) ? photoBytes : readFile(other));
-  EXPECT_EQ(readFile(out + "/" + second).size(), std::stoull(rows[1][1]));
+  EXPECT_EQ((std::vector<std::string>{second, "IMG_0001.JPG"}), namesIn(out));
+  bool photoFirst = rows[0][1] == std::to_string(photo.size());
+  EXPECT_TRUE(readFile(out + "/IMG_0001.JPG") == (photoFirst ? photo : other));
+  EXPECT_TRUE(readFile(out + "/" + second) == (photoFirst ? other : photo));
 }
 
-TEST_F(FatCardTest, UnreadableSectorInAFileIsZeroFilledReportedAndFailsTheRun) {
-  ASSERT_TRUE(mtools("mcopy -i '" + image + "' '" + photo + "' ::PHOTO.JPG"));
-  auto rows = list();
-  ASSERT_EQ(rows.size(), 1u);
-  // Inside the file, and its very first sector (the file is still listed:
-  // its directory entry vouches for it).
+TEST_F(FatCard, AnUnreadableSectorIsZeroFilledReportedAndFailsTheRun) {
+  ASSERT_TRUE(image.put("::/PHOTO.JPG", photo));
+  auto rows = volumeRows();
+  ASSERT_EQ(1u, rows.size());
+  // Inside the file, and its very first sector: the file is still listed
+  // and recovered, as its directory entry vouches for it.
   for (uint64_t at : {uint64_t(4096), uint64_t(0)}) {
-    uint64_t bad = std::stoull(rows[0][0]) + at;
     std::string out = dir.file("out" + std::to_string(at));
-    ToolResult r = runRecover({"-o", out, "--simulate-bad", std::to_string(bad) + ":512", image});
-    EXPECT_EQ(r.status, 2) << r.err;
-    std::string name = rows[0][0] + "-" + rows[0][1] + ".jpeg";
-    EXPECT_NE(r.err.find(out + "/" + name + ": 512 unreadable bytes written as zeros (at file offset+length " +
-                         std::to_string(at) + "+512)"),
-              std::string::npos)
+    std::string bad = std::to_string(std::stoull(rows[0][0]) + at) + ":512";
+    ToolResult r = runRecover({"-o", out, "--simulate-bad", bad, image.path()});
+    EXPECT_EQ(2, r.status) << r.err;
+    EXPECT_NE(std::string::npos, r.err.find(out + "/" + nameOf(rows[0]) + ": 512 unreadable bytes written as zeros " +
+                                            "(at file offset+length " + std::to_string(at) + "+512)"))
         << r.err;
-    EXPECT_NE(r.err.find("with unreadable parts"), std::string::npos);
-    std::string got = readFile(out + "/" + name);
-    ASSERT_EQ(got.size(), photoBytes.size());
-    std::string expected = photoBytes;
-    expected.replace(at, 512, std::string(512, '\0'));
-    EXPECT_TRUE(got == expected);
+    EXPECT_NE(std::string::npos, r.err.find("with unreadable parts"));
+    EXPECT_TRUE(readFile(out + "/" + nameOf(rows[0])) == std::string(photo).replace(at, 512, std::string(512, '\0')));
   }
 }

@@ -7,30 +7,33 @@
 #include <map>
 
 #include "tests/cli/CliSupport.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/CarveImage.h"
 #include "tests/support/PhotoFiles.h"
 #include "tests/support/Tools.h"
 
+using namespace mzktest;
+
 TEST(FormatsPhoto, EveryFormatComesBackFromAFatCard) {
   if (!haveTool("mkfs.vfat") || !haveTool("mcopy") || !haveTool("convert"))
     GTEST_SKIP() << "needs dosfstools, mtools, ImageMagick";
-  CliTempDir dir;
-  std::string jpeg = mzktest::magick(dir.path(), "rose: -resize 160x106!", "preview.jpg");
-  std::string raw = mzktest::noise(600000, 11);
-  std::map<std::string, mzktest::RawFile> raws;
-  for (const mzktest::RawFile& f : mzktest::cameraFiles(jpeg, raw)) raws["CAMERA." + f.type] = f;
-  std::map<std::string, std::string> files = {{"DRAWING.wmf", mzktest::makeWmf()}};
+  TempDir dir;
+  std::string jpeg = magick(dir.path(), "rose: -resize 160x106!", "preview.jpg");
+  std::string raw = noise(600000, 11);
+  std::map<std::string, RawFile> raws;
+  for (const RawFile& f : cameraFiles(jpeg, raw)) raws["CAMERA." + f.type] = f;
+  std::map<std::string, std::string> files = {{"DRAWING.wmf", makeWmf()}};
   const std::string pictures = "-delay 20 rose: logo: -resize 90x60 -compress lzw";  // pages, frames or one
   for (auto made : {std::make_pair("SCAN.tif", ""), {"ANIM.gif", ""}, {"A.png", " -append"}, {"A.bmp", " -append"}})
-    files[made.first] = mzktest::magick(dir.path(), pictures + made.second, made.first);
+    files[made.first] = magick(dir.path(), pictures + made.second, made.first);
   for (auto& r : raws) files[r.first] = r.second.bytes;
 
   std::string image = dir.file("card.img");
-  ASSERT_TRUE(shell("truncate -s 32M '" + image + "' && mkfs.vfat -F 16 '" + image + "'"));
+  ASSERT_TRUE(sh("truncate -s 32M '" + image + "' && mkfs.vfat -F 16 '" + image + "'"));
   for (auto& f : files) {
     ASSERT_FALSE(f.second.empty()) << f.first;
     writeFile(dir.file("in"), f.second);
-    ASSERT_TRUE(shell("MTOOLS_SKIP_CHECK=1 mcopy -i '" + image + "' '" + dir.file("in") + "' ::" + f.first));
+    ASSERT_TRUE(sh("MTOOLS_SKIP_CHECK=1 mcopy -i '" + image + "' '" + dir.file("in") + "' ::" + f.first));
   }
 
   // Each comes back whole, named by its place, size and the type of its
@@ -51,7 +54,7 @@ TEST(FormatsPhoto, EveryFormatComesBackFromAFatCard) {
 
   // The directory's raw files carry what their modules found.
   size_t seen = 0;
-  for (const FileModule::File& file : mzktest::scanImage(readFile(image))) {
+  for (const FileModule::File& file : scanImage(readFile(image))) {
     auto it = raws.find(file.attributes.getString("fn"));
     if (it == raws.end()) continue;
     ++seen;

@@ -6,7 +6,10 @@
 #include <sys/stat.h>
 
 #include "tests/cli/CliSupport.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/Tools.h"
+
+using namespace mzktest;
 
 TEST(HostileMedia, ARiffHeaderInEverySectorIsRecoveredOnce) {
   // 1 MiB of sectors that each start a RIFF chunk claiming the rest of the
@@ -15,12 +18,12 @@ TEST(HostileMedia, ARiffHeaderInEverySectorIsRecoveredOnce) {
   std::string image;
   for (size_t s = 0; s < sectors; ++s) {
     std::string sector = "RIFF";
-    mzktest::putLe32(sector, uint32_t((sectors - s) * 512 - 8));
+    putLe32(sector, uint32_t((sectors - s) * 512 - 8));
     sector += "AVI LIST";
     sector.resize(512, 'x');
     image += sector;
   }
-  CliTempDir dir;
+  TempDir dir;
   writeFile(dir.file("riff.img"), image);
   ToolResult r = runRecover({"-o", dir.file("out"), dir.file("riff.img")});
   EXPECT_EQ(r.status, 0) << r.err;

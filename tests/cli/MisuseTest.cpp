@@ -2,177 +2,110 @@
 // and its documented exit status, and nothing is written.
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "tests/cli/CliSupport.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/Tools.h"
+
+using namespace mzktest;
 
 namespace {
 
-bool startsWithProgram(const std::string& err) { return err.compare(0, 13, "mzk-recover: ") == 0; }
-
-// A small image with nothing on it.
-class MisuseTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    image = dir.file("card.img");
-    writeFile(image, std::string(64 * 1024, '\0'));
-  }
-  CliTempDir dir;
-  std::string image;
-};
+bool exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
 }  // namespace
 
-TEST_F(MisuseTest, NoArgumentsIsBadUsage) {
-  ToolResult r = runRecover({});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(startsWithProgram(r.err)) << r.err;
-  EXPECT_NE(r.err.find("no image file or device given"), std::string::npos);
-  EXPECT_NE(r.err.find("--help"), std::string::npos);
-  EXPECT_TRUE(r.out.empty());
+TEST(Misuse, EachMistakeHasItsLineAndStatusAndWritesNothing) {
+  TempDir dir;
+  const std::string image = dir.file("card.img"), out = dir.file("out");
+  writeFile(image, std::string(64 * 1024, '\0'));
+  writeFile(dir.file("plain"), "x");
+  writeFile(dir.file("report.xml"), "keep");
+  ASSERT_EQ(0, link(image.c_str(), dir.file("alias.img").c_str()));
+  TempDir noPatterns, badPatterns;
+  writeFile(badPatterns.file("FsScanner.cfg"), "");
+  writeFile(badPatterns.file("Scanner.cfg"), "Type: jpeg\nPattern: \\xFF\\xD8\nAnalyze File Module: no-such-module\n");
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::string message;
+  } cases[] = {
+      {{}, 1, "no image file or device given"},
+      {{"--frobnicate", image}, 1, "unknown option '--frobnicate'"},
+      {{"-Z", image}, 1, "unknown option '-Z'"},
+      {{image, "-o"}, 1, "needs a value"},
+      {{"--min-size", "lots", image}, 1, ""},
+      {{"--min-size", "99999999999999999999", image}, 1, ""},
+      {{"--types", ",,", image}, 1, ""},
+      {{"--simulate-bad", "12", "--list", image}, 1, ""},
+      {{image, dir.file("second.img")}, 1, "more than one"},
+      {{"--list", "--report", dir.file("r.xml"), image}, 1, ""},
+      {{"-o", out, dir.file("no-such.img")}, 2, "cannot open " + dir.file("no-such.img") + ": No such file or directory"},
+      {{"--list", dir.path()}, 2, "is a folder"},
+      {{"-o", dir.file("plain/sub"), image}, 1, "cannot use output folder"},
+      {{"-o", dir.file("plain"), image}, 1, "is not a folder"},
+      {{"-o", "/proc/mzk-recover-test", image}, 1, ""},
+      {{"-o", image, image}, 1, "refusing to write to " + image + ": " + image + " is the medium being recovered"},
+      {{"-o", dir.file("alias.img"), image}, 1, "refusing to write to"},
+      // A report that cannot be written stops the run before the folder is made.
+      {{"-o", out, "--report", dir.file("report.xml"), image}, 1, "cannot create report"},
+      {{"-o", out, "--report", image, image}, 1, "refusing to write the report to " + image},
+      {{"--config-dir", noPatterns.path(), "--list", image}, 1,
+       "cannot read pattern file " + noPatterns.path() + "/Scanner.cfg"},
+      {{"--config-dir", badPatterns.path(), "-o", out, "--report", dir.file("r.xml"), image}, 1,
+       "invalid pattern file " + badPatterns.path() + "/Scanner.cfg"},
+  };
+  for (const auto& c : cases) {
+    std::string what = c.args.empty() ? "(none)" : c.args[0] + " ...";
+    ToolResult r = runRecover(c.args);
+    EXPECT_EQ(c.status, r.status) << what << ": " << r.err;
+    EXPECT_EQ(0u, r.err.find("mzk-recover: ")) << what << ": " << r.err;
+    EXPECT_NE(std::string::npos, r.err.find(c.message)) << what << ": " << r.err;
+    EXPECT_EQ("", r.out) << what;
+    EXPECT_FALSE(exists(out) || exists(dir.file("r.xml"))) << what << ": nothing is created";
+  }
+  EXPECT_EQ("x", readFile(dir.file("plain")));
+  EXPECT_EQ("keep", readFile(dir.file("report.xml")));
+  EXPECT_EQ(std::string(64 * 1024, '\0'), readFile(image));
 }
 
-TEST_F(MisuseTest, UnknownOptionIsBadUsage) {
-  ToolResult r = runRecover({"--frobnicate", image});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("unknown option '--frobnicate'"), std::string::npos) << r.err;
-  r = runRecover({"-Z", image});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("unknown option '-Z'"), std::string::npos) << r.err;
-}
-
-TEST_F(MisuseTest, OptionWithoutItsValueIsBadUsage) {
-  ToolResult r = runRecover({image, "-o"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("needs a value"), std::string::npos) << r.err;
-}
-
-TEST_F(MisuseTest, BadValuesAreBadUsage) {
-  EXPECT_EQ(runRecover({"--min-size", "lots", image}).status, 1);
-  EXPECT_EQ(runRecover({"--min-size", "99999999999999999999", image}).status, 1);
-  EXPECT_EQ(runRecover({"--types", ",,", image}).status, 1);
-  EXPECT_EQ(runRecover({"--simulate-bad", "12", "--list", image}).status, 1);
-  ToolResult r = runRecover({image, dir.file("second.img")});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("more than one"), std::string::npos);
-  r = runRecover({"--list", "--report", dir.file("r.xml"), image});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_FALSE(access(dir.file("r.xml").c_str(), F_OK) == 0);
-}
-
-TEST_F(MisuseTest, HelpDocumentsOptionsAndExitStatus) {
+TEST(Misuse, HelpDocumentsOptionsAndExitStatus) {
   ToolResult r = runRecover({"--help"});
-  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(0, r.status);
   for (const char* part : {"SYNOPSIS", "mzk-recover [options] IMAGE-OR-DEVICE", "--list", "--types", "--min-size",
                            "--keep-names", "--report", "--config-dir", "EXIT STATUS", "    2 ", "    3 "})
-    EXPECT_NE(r.out.find(part), std::string::npos) << part;
+    EXPECT_NE(std::string::npos, r.out.find(part)) << part;
 }
 
-TEST_F(MisuseTest, MissingInputCannotBeOpened) {
-  ToolResult r = runRecover({"-o", dir.file("out"), dir.file("no-such.img")});
-  EXPECT_EQ(r.status, 2);
-  EXPECT_TRUE(startsWithProgram(r.err));
-  EXPECT_NE(r.err.find("cannot open " + dir.file("no-such.img") + ": No such file or directory"), std::string::npos)
-      << r.err;
-  EXPECT_NE(access(dir.file("out").c_str(), F_OK), 0) << "nothing is created for a missing input";
-}
-
-TEST_F(MisuseTest, FolderAsInputCannotBeOpened) {
-  ToolResult r = runRecover({"--list", dir.path()});
-  EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.err.find("is a folder"), std::string::npos) << r.err;
-}
-
-TEST_F(MisuseTest, OutputBelowARegularFileIsNotWritable) {
-  writeFile(dir.file("plain"), "x");
-  ToolResult r = runRecover({"-o", dir.file("plain/sub"), image});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("cannot use output folder"), std::string::npos) << r.err;
-  r = runRecover({"-o", dir.file("plain"), image});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("is not a folder"), std::string::npos) << r.err;
-  EXPECT_EQ(readFile(dir.file("plain")), "x");
-}
-
-TEST_F(MisuseTest, OutputInAReadOnlyPlaceIsNotWritable) {
-  ToolResult r = runRecover({"-o", "/proc/mzk-recover-test", image});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(startsWithProgram(r.err)) << r.err;
-}
-
-TEST_F(MisuseTest, OutputThatIsTheMediumIsRefused) {
-  std::string before = readFile(image);
-  ToolResult r = runRecover({"-o", image, image});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("refusing to write to " + image), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("is the medium"), std::string::npos) << r.err;
-  // The same inode under another name.
-  ASSERT_EQ(link(image.c_str(), dir.file("alias.img").c_str()), 0);
-  r = runRecover({"-o", dir.file("alias.img"), image});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(readFile(image), before);
-}
-
-TEST_F(MisuseTest, ReportThatExistsIsNotReplaced) {
-  writeFile(dir.file("report.xml"), "keep");
-  ToolResult r = runRecover({"-o", dir.file("out"), "--report", dir.file("report.xml"), image});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("cannot create report"), std::string::npos) << r.err;
-  EXPECT_EQ(readFile(dir.file("report.xml")), "keep");
-  r = runRecover({"-o", dir.file("out2"), "--report", image, image});
-  EXPECT_EQ(r.status, 1);
-}
-
-TEST_F(MisuseTest, MissingPatternFileIsAnEnvironmentError) {
-  CliTempDir config;
-  ToolResult r = runRecover({"--config-dir", config.path(), "--list", image});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("cannot read pattern file " + config.path() + "/Scanner.cfg"), std::string::npos) << r.err;
-}
-
-TEST_F(MisuseTest, InvalidPatternFileIsAnEnvironmentError) {
-  CliTempDir config;
-  writeFile(config.file("FsScanner.cfg"), "");
-  writeFile(config.file("Scanner.cfg"), "Type: jpeg\nPattern: \\xFF\\xD8\nAnalyze File Module: no-such-module\n");
-  ToolResult r = runRecover({"--config-dir", config.path(), "--list", image});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("invalid pattern file " + config.path() + "/Scanner.cfg"), std::string::npos) << r.err;
-  // Found before anything is written.
-  r = runRecover({"--config-dir", config.path(), "-o", dir.file("out"), "--report", dir.file("r.xml"), image});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(access(dir.file("out").c_str(), F_OK), 0);
-  EXPECT_NE(access(dir.file("r.xml").c_str(), F_OK), 0);
-}
-
-TEST_F(MisuseTest, OutputUnderTheMountPointOfALoopMountedImageIsRefused) {
+TEST(Misuse, OutputUnderTheMountPointOfALoopMountedImageIsRefused) {
   if (getuid() != 0 || !haveTool("losetup") || !haveTool("mke2fs")) GTEST_SKIP() << "needs root and loop devices";
-  std::string card = dir.file("ext.img");
-  std::string mnt = dir.file("mnt");
-  ASSERT_TRUE(shell("truncate -s 8M '" + card + "' && mke2fs -q -F '" + card + "' && mkdir '" + mnt + "'"));
-  std::string loop = shellOutput("losetup -f --show '" + card + "' 2>/dev/null");
-  while (!loop.empty() && loop.back() == '\n') loop.pop_back();
+  TempDir dir;
+  std::string card = dir.file("ext.img"), mnt = dir.file("mnt");
+  ASSERT_TRUE(sh("truncate -s 8M " + quote(card) + " && mke2fs -q -F " + quote(card) + " && mkdir " + quote(mnt)));
+  std::string loop = shOutput("losetup -f --show " + quote(card) + " 2>/dev/null");
+  loop = loop.substr(0, loop.find('\n'));
   if (loop.compare(0, 9, "/dev/loop") != 0) GTEST_SKIP() << "no loop device";
-  if (!shell("mount '" + loop + "' '" + mnt + "'")) {
-    shell("losetup -d '" + loop + "'");
+  if (!sh("mount " + loop + " " + quote(mnt))) {
+    sh("losetup -d " + loop);
     GTEST_SKIP() << "loop mounts are not allowed here";
   }
   ToolResult byImage = runRecover({"-o", mnt + "/recovered", card});
   ToolResult byDevice = runRecover({"-o", mnt + "/recovered", loop});
-  bool created = access((mnt + "/recovered").c_str(), F_OK) == 0;
-  shell("umount '" + mnt + "'");
-  shell("losetup -d '" + loop + "'");
-  EXPECT_EQ(byImage.status, 1);
-  EXPECT_NE(byImage.err.find("of the medium being recovered"), std::string::npos) << byImage.err;
-  EXPECT_EQ(byDevice.status, 1);
-  EXPECT_NE(byDevice.err.find("refusing to write"), std::string::npos) << byDevice.err;
+  bool created = exists(mnt + "/recovered");
+  sh("umount " + quote(mnt) + "; losetup -d " + loop);
+  EXPECT_EQ(1, byImage.status);
+  EXPECT_NE(std::string::npos, byImage.err.find("of the medium being recovered")) << byImage.err;
+  EXPECT_EQ(1, byDevice.status);
+  EXPECT_NE(std::string::npos, byDevice.err.find("refusing to write")) << byDevice.err;
   EXPECT_FALSE(created);
 }
 
-TEST_F(MisuseTest, MediumSmallerThanASectorHasNothingToFind) {
+TEST(Misuse, AMediumSmallerThanASectorHasNothingToFind) {
+  TempDir dir;
   writeFile(dir.file("tiny.img"), std::string(300, '\xff'));
   ToolResult r = runRecover({"-o", dir.file("out"), dir.file("tiny.img")});
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.err.find("recovered 0 of 0 files"), std::string::npos) << r.err;
+  EXPECT_EQ(0, r.status) << r.err;
+  EXPECT_NE(std::string::npos, r.err.find("recovered 0 of 0 files")) << r.err;
   EXPECT_TRUE(namesIn(dir.file("out")).empty());
 }

@@ -1,96 +1,85 @@
-// Ctrl-C during a scan: the scan stops in order, what was found before is
-// recovered, and the exit status says the run was stopped.
+// Ctrl-C during a run: the scan stops in order, what was found before is
+// listed or recovered, a second signal aborts the recovery, and the exit
+// status says the run was stopped.
 
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include "tests/cli/CliSupport.h"
+#include "tests/support/CarveImage.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/Tools.h"
 
-TEST(StopTest, InterruptDuringTheScanRecoversWhatWasFound) {
-  if (!haveTool("convert")) GTEST_SKIP() << "ImageMagick is needed";
-  CliTempDir dir;
-  std::string photo = dir.file("photo.jpg");
-  ASSERT_TRUE(shell("convert rose: -resize 800x600! '" + photo + "'"));
-  std::string bytes = readFile(photo);
-  // The photo at sector 8, then a sparse 64 GiB of nothing: far more than
-  // can be scanned before the signal comes.
-  CardImage card;
-  uint64_t offset = card.add("photo.jpg", bytes, 8);
-  std::string image = dir.file("big.img");
-  ASSERT_TRUE(card.write(image));
-  ASSERT_TRUE(shell("truncate -s 64G '" + image + "'"));
+using namespace mzktest;
 
-  std::string out = dir.file("out");
-  std::string report = dir.file("report.xml");
-  pid_t pid = startRecover({"-o", out, "--report", report, image}, dir.path());
-  ASSERT_GT(pid, 0);
-  // Wait until the scan is under way (the handler is installed before the
-  // first read of the medium), then ask it to stop.
-  for (int i = 0; i < 3000 && bytesReadBy(pid) < (64u << 20); ++i) usleep(10000);
-  kill(pid, SIGINT);
-  ToolResult r = finishRecover(pid, dir.path());
-  EXPECT_EQ(r.status, 130) << r.err;
-  EXPECT_NE(r.err.find("scan stopped at "), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("recovering the 1 files found so far"), std::string::npos) << r.err;
-  std::string name = std::to_string(offset) + "-" + std::to_string(bytes.size()) + ".jpeg";
-  EXPECT_EQ(namesIn(out), std::vector<std::string>{name});
-  EXPECT_EQ(readFile(out + "/" + name), bytes);
-  // The report of a stopped run is complete and names the file.
-  std::string xml = readFile(report);
-  EXPECT_NE(xml.find("<filename>" + name + "</filename>"), std::string::npos);
-  EXPECT_EQ(xml.substr(xml.size() - 9), "</dfxml>\n");
-  EXPECT_TRUE(mzktest::validatesAsDfxml(report));
+namespace {
+
+// A photo at a sector boundary, then a sparse 64 GiB of nothing: far more
+// than can be scanned before the signal comes.
+std::string photoCard(const TempDir& dir, uint64_t& offset, std::string& photo) {
+  if (!sh("convert rose: -resize 800x600! " + quote(dir.file("photo.jpg")))) return "";
+  photo = readFile(dir.file("photo.jpg"));
+  CarveImage card;
+  offset = card.add("photo.jpg", photo, 8);
+  writeFile(dir.file("big.img"), card.bytes());
+  return sh("truncate -s 64G " + quote(dir.file("big.img"))) ? dir.file("big.img") : "";
 }
 
-TEST(StopTest, InterruptDuringAListStillListsWhatWasFound) {
-  if (!haveTool("convert")) GTEST_SKIP() << "ImageMagick is needed";
-  CliTempDir dir;
-  std::string photo = dir.file("photo.jpg");
-  ASSERT_TRUE(shell("convert logo: -resize 640x480! '" + photo + "'"));
-  CardImage card;
-  uint64_t offset = card.add("photo.jpg", readFile(photo), 3);
-  std::string image = dir.file("big.img");
-  ASSERT_TRUE(card.write(image));
-  ASSERT_TRUE(shell("truncate -s 64G '" + image + "'"));
-  pid_t pid = startRecover({"--list", "-o", dir.file("never"), image}, dir.path());
-  for (int i = 0; i < 3000 && bytesReadBy(pid) < (64u << 20); ++i) usleep(10000);
-  kill(pid, SIGTERM);
-  ToolResult r = finishRecover(pid, dir.path());
-  EXPECT_EQ(r.status, 130) << r.err;
-  EXPECT_EQ(r.out.substr(0, r.out.find('\t')), std::to_string(offset));
-  EXPECT_NE(access(dir.file("never").c_str(), F_OK), 0);
+// Starts mzk-recover, waits until the scan is under way (the handler is
+// installed before the first read of the medium) and sends `signal`.
+pid_t startAndSignal(const std::vector<std::string>& args, const TempDir& dir, int signal) {
+  pid_t pid = startRecover(args, dir.path());
+  waitUntilRead(pid, 64u << 20);
+  kill(pid, signal);
+  return pid;
 }
 
-TEST(StopTest, SecondInterruptAbortsTheRecovery) {
+}  // namespace
+
+TEST(Stop, AnInterruptedScanRecoversAndReportsWhatWasFound) {
+  TempDir dir;
+  uint64_t offset = 0;
+  std::string photo, image = photoCard(dir, offset, photo);
+  ASSERT_FALSE(image.empty()) << "ImageMagick is needed";
+  std::string out = dir.file("out"), report = dir.file("report.xml");
+  ToolResult r = finishRecover(startAndSignal({"-o", out, "--report", report, image}, dir, SIGINT), dir.path());
+  EXPECT_EQ(130, r.status) << r.err;
+  EXPECT_NE(std::string::npos, r.err.find("scan stopped at ")) << r.err;
+  EXPECT_NE(std::string::npos, r.err.find("recovering the 1 files found so far")) << r.err;
+  std::string name = std::to_string(offset) + "-" + std::to_string(photo.size()) + ".jpeg";
+  EXPECT_EQ(std::vector<std::string>{name}, namesIn(out));
+  EXPECT_TRUE(readFile(out + "/" + name) == photo);
+  EXPECT_NE(std::string::npos, readFile(report).find("<filename>" + name + "</filename>"));
+  EXPECT_TRUE(validatesAsDfxml(report)) << "a stopped run leaves a whole report";
+
+  ToolResult list = finishRecover(startAndSignal({"--list", "-o", dir.file("never"), image}, dir, SIGTERM), dir.path());
+  EXPECT_EQ(130, list.status) << list.err;
+  EXPECT_EQ(std::to_string(offset), list.out.substr(0, list.out.find('\t')));
+  EXPECT_TRUE(namesIn(dir.file("never")).empty());
+}
+
+TEST(Stop, ASecondInterruptAbortsTheRecovery) {
   // 20000 sectors that each start a file of one sector, then a long sparse
-  // tail: the first signal stops the scan, the second comes while the
-  // files found are being written.
-  CliTempDir config;
+  // tail: the first signal stops the scan, the second comes while the files
+  // found are being written.
+  TempDir config, dir;
   writeFile(config.file("Scanner.cfg"), "Type: blk\nPattern: MZK-TEST-BLOCK\nMax Size: 512\n");
   writeFile(config.file("FsScanner.cfg"), "");
-  CliTempDir dir;
-  std::string sector = "MZK-TEST-BLOCK" + std::string(512 - 14, 'x');
-  std::string blocks;
+  std::string sector = "MZK-TEST-BLOCK" + std::string(512 - 14, 'x'), blocks;
   for (int i = 0; i < 20000; ++i) blocks += sector;
-  std::string image = dir.file("blocks.img");
-  writeFile(image, blocks);
-  ASSERT_TRUE(shell("truncate -s 64G '" + image + "'"));
+  writeFile(dir.file("blocks.img"), blocks);
+  ASSERT_TRUE(sh("truncate -s 64G " + quote(dir.file("blocks.img"))));
   std::string out = dir.file("out");
-  pid_t pid = startRecover({"--config-dir", config.path(), "-o", out, image}, dir.path());
-  ASSERT_GT(pid, 0);
-  for (int i = 0; i < 3000 && bytesReadBy(pid) < (64u << 20); ++i) usleep(10000);
-  kill(pid, SIGINT);
+  pid_t pid = startAndSignal({"--config-dir", config.path(), "-o", out, dir.file("blocks.img")}, dir, SIGINT);
   // Two names: the first file is complete, the second may be cut short.
   for (int i = 0; i < 3000 && namesIn(out).size() < 2; ++i) usleep(5000);
   kill(pid, SIGINT);
   ToolResult r = finishRecover(pid, dir.path());
-  EXPECT_EQ(r.status, 130) << r.err;
-  EXPECT_NE(r.err.find("recovering the 20000 files found so far"), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("recovery aborted"), std::string::npos) << r.err;
-  size_t written = namesIn(out).size();
-  EXPECT_GE(written, 1u);
-  EXPECT_LT(written, 20000u);
-  EXPECT_EQ(readFile(out + "/0-512.blk"), sector);
+  EXPECT_EQ(130, r.status) << r.err;
+  EXPECT_NE(std::string::npos, r.err.find("recovering the 20000 files found so far")) << r.err;
+  EXPECT_NE(std::string::npos, r.err.find("recovery aborted")) << r.err;
+  EXPECT_GE(namesIn(out).size(), 1u);
+  EXPECT_LT(namesIn(out).size(), 20000u);
+  EXPECT_EQ(sector, readFile(out + "/0-512.blk"));
 }

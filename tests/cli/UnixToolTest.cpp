@@ -8,10 +8,13 @@
 #include <unistd.h>
 
 #include "tests/cli/CliSupport.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/Tools.h"
 
+using namespace mzktest;
+
 TEST(UnixTool, InputsThatCannotBeReadAtRandomAreRefusedAtOnce) {
-  CliTempDir dir;
+  TempDir dir;
   ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0600), 0);
   writeFile(dir.file("empty.img"), "");
   struct Case {
@@ -30,9 +33,9 @@ TEST(UnixTool, InputsThatCannotBeReadAtRandomAreRefusedAtOnce) {
 }
 
 TEST(UnixTool, TypeNamesSelectTheirTwinsAndUnknownOnesAreNamed) {
-  CliTempDir dir;
+  TempDir dir;
   std::string photo = dir.file("p.jpg");
-  ASSERT_TRUE(shell("convert -size 64x48 xc:red " + mzktest::quote(photo)));
+  ASSERT_TRUE(sh("convert -size 64x48 xc:red " + quote(photo)));
   std::string image = std::string(4096, '\0') + readFile(photo) + std::string(4096, '\0');
   writeFile(dir.file("card.img"), image);
   for (const char* typed : {"jpg", "JPEG", "jpeg,nosuchtype"}) {
@@ -46,7 +49,7 @@ TEST(UnixTool, TypeNamesSelectTheirTwinsAndUnknownOnesAreNamed) {
 }
 
 TEST(UnixTool, ADebugLogThatCannotBeCreatedIsAnError) {
-  CliTempDir dir;
+  TempDir dir;
   writeFile(dir.file("card.img"), std::string(8192, '\0'));
   ToolResult r = runRecover(
       {"--debug-log", dir.file("missing/folder/log.txt"), "-o", dir.file("out"), dir.file("card.img")});

@@ -1,6 +1,6 @@
-// The JPEG walk: real files from ImageMagick, embedded previews, and
-// hand-built streams for the marker, stuffing, fill-byte and truncation
-// cases.
+// The JPEG walk: real files from ImageMagick with embedded previews, and
+// hand-built streams for the marker, stuffing, fill-byte, restart-marker
+// and truncation cases.
 
 #include "engine/modules/FileModuleJpeg.h"
 
@@ -9,245 +9,128 @@
 #include "EngineFixtures.h"
 #include "tests/support/MemoryReader.h"
 
+using mzktest::TempDir;
+
 namespace {
 
-typedef std::vector<uint8_t> Bytes;
-
-bool analyzeBytes(const Bytes& bytes, FileModule::File& file) {
-  MemoryReader reader(bytes);
-  FileModuleJpeg module;
-  return module.analyze(reader, file);
-}
-
-uint64_t sizeOf(const Bytes& bytes) {
+// The size the walk finds in `bytes`, 0 when it refuses them.
+uint64_t sizeOf(const std::string& bytes, Reader* through = nullptr) {
+  MemoryReader reader(bytes.data(), bytes.size());
   FileModule::File file;
-  return analyzeBytes(bytes, file) ? file.size : 0;
-}
-
-Bytes operator+(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
+  file.attributes.set("leftover", "x");
+  if (!FileModuleJpeg().analyze(through ? *through : reader, file)) return 0;
+  EXPECT_EQ("jpeg", file.attributes.getString("t"));
+  EXPECT_FALSE(file.attributes.has("leftover"));
+  return file.size;
 }
 
 // A segment with a length field covering `payload` bytes.
-Bytes segment(uint8_t code, size_t payload) {
-  Bytes s = {0xFF, code, static_cast<uint8_t>((payload + 2) >> 8), static_cast<uint8_t>((payload + 2) & 0xFF)};
-  s.resize(s.size() + payload, 0x11);
-  return s;
+std::string segment(uint8_t code, size_t payload) {
+  std::string s = {char(0xFF), char(code), char((payload + 2) >> 8), char((payload + 2) & 0xFF)};
+  return s + std::string(payload, 0x11);
 }
 
-const Bytes kSoi = {0xFF, 0xD8};
-const Bytes kEoi = {0xFF, 0xD9};
+std::string bytes(std::initializer_list<uint8_t> b) { return std::string(b.begin(), b.end()); }
 
-// SOI, an APP0, a start of scan and `data` as entropy-coded bytes, then EOI.
-Bytes withScan(const Bytes& data) { return kSoi + segment(0xE0, 14) + segment(0xDA, 10) + data + kEoi; }
+const std::string kSoi = bytes({0xFF, 0xD8}), kEoi = bytes({0xFF, 0xD9});
+const size_t kPiece = FileModuleJpeg::kPieceSize;
 
-class JpegFiles : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (!run("command -v convert")) GTEST_SKIP() << "ImageMagick is not installed";
-  }
-  TempDir dir;
-};
+// SOI, APP0, a start of scan, `data` as entropy-coded bytes, EOI.
+std::string withScan(const std::string& data) { return kSoi + segment(0xE0, 14) + segment(0xDA, 10) + data + kEoi; }
 
-// --- scan -------------------------------------------------------------------
+}  // namespace
 
 TEST(JpegScan, NeedsFfD8FfAtTheSectorStart) {
   FileModuleJpeg module;
-  uint8_t sector[512] = {0xFF, 0xD8, 0xFF, 0xE1};
-  EXPECT_TRUE(module.scan(sector, 512));
-  sector[2] = 0xFE;
-  EXPECT_FALSE(module.scan(sector, 512));
-  sector[2] = 0xFF;
-  sector[0] = 0xFE;
-  EXPECT_FALSE(module.scan(sector, 512));
+  for (const auto& c : {std::make_pair(bytes({0xFF, 0xD8, 0xFF, 0xE1}), true), std::make_pair(bytes({0xFF, 0xD8, 0xFE}), false),
+                        std::make_pair(bytes({0xFE, 0xD8, 0xFF}), false), std::make_pair(bytes({0xFF, 0xD8}), false)})
+    EXPECT_EQ(c.second, module.scan(reinterpret_cast<const uint8_t*>(c.first.data()), uint32_t(c.first.size())));
 }
 
-// --- real files ---------------------------------------------------------------
+TEST(JpegWalk, HandBuiltStreams) {
+  std::string restarts = bytes({0x12, 0xFF, 0x00, 0x34});
+  for (uint8_t r = 0xD0; r <= 0xD7; ++r) restarts += bytes({0x56, 0xFF, r});
+  // The entropy-coded data starts after the SOS segment; a 0xFF as the last
+  // byte of a piece, or fill bytes across two pieces.
+  std::string head = kSoi + segment(0xE0, 14) + segment(0xDA, 10);
+  std::string split = head + std::string(kPiece - 1 - head.size() % kPiece, 0x20) + bytes({0xFF, 0xD9});
+  std::string splitFill = head + std::string(kPiece - 2 - head.size() % kPiece, 0x20) + bytes({0xFF, 0xFF, 0xD5, 0x01}) + kEoi;
+  const struct {
+    const char* what;
+    std::string file, after;  // after: bytes past the file's end
+    bool found;
+  } cases[] = {
+      {"the smallest file", kSoi + kEoi, bytes({0, 0}), true},
+      {"segments skipped by their length", kSoi + segment(0xE1, 5000) + segment(0xDB, 67) + kEoi, std::string(10, 0), true},
+      {"every code but EOI carries a length", kSoi + segment(0x01, 0) + segment(0xD0, 3) + kEoi, "", true},
+      {"fill bytes before markers", kSoi + bytes({0xFF, 0xFF, 0xFF}) + segment(0xE0, 14) + bytes({0xFF, 0xFF}) + kEoi,
+       std::string(7, 0), true},
+      {"a run of fill bytes over several pieces", kSoi + std::string(9000, char(0xFF)) + kEoi, "", true},
+      {"stuffed bytes and restart markers", withScan(restarts), std::string(100, char(0xAB)), true},
+      {"fill bytes before restart markers",
+       withScan(bytes({0x12, 0xFF, 0xFF, 0xD3, 0x34, 0x56, 0x78, 0xFF, 0xFF, 0xFF, 0xD4, 0x9A})), std::string(100, char(0xAB)),
+       true},
+      {"fill bytes before the end marker", withScan(bytes({0x01, 0x02, 0xFF, 0xFF, 0xFF})), "", true},
+      {"a marker split over two pieces", split, std::string(50, 0), true},
+      {"fill bytes split over two pieces", splitFill, std::string(10, 0), true},
+      {"a second scan after a marker in the data",
+       kSoi + segment(0xDA, 8) + std::string(5000, 0x33) + segment(0xC4, 20) + segment(0xDA, 8) + std::string(6000, 0x44) + kEoi,
+       std::string(9, 0), true},
+      {"a length below two", bytes({0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x01, 0xFF, 0xD9}), "", false},
+      {"no 0xFF before a marker", bytes({0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x02, 0x12, 0xD9}), "", false},
+      {"cut in a length", bytes({0xFF, 0xD8, 0xFF, 0xE0, 0x00}), "", false},
+      {"a segment past the end", kSoi + bytes({0xFF, 0xE1, 0xFF, 0xFF}) + std::string(100, 0), "", false},
+      {"fill bytes up to the end", kSoi + std::string(5000, char(0xFF)), "", false},
+      {"data up to the end", kSoi + segment(0xDA, 8) + std::string(10000, 0x33), "", false},
+      {"a scan segment that ends the bytes", kSoi + segment(0xDA, 8), "", false},
+      {"a lone 0xFF at the end", kSoi + segment(0xDA, 8) + bytes({0x33, 0xFF}), "", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.found ? c.file.size() : 0, sizeOf(c.file + c.after)) << c.what;
+}
 
-TEST_F(JpegFiles, PlainAndPhotoJpegsEndAtTheirEoi) {
-  for (const char* args : {"-size 64x48 xc:red", "rose:", "-size 300x200 plasma:fractal -quality 95"}) {
-    Bytes jpeg = makeJpeg(dir, args, "x.jpg");
-    ASSERT_FALSE(jpeg.empty()) << args;
-    // Trailing bytes after the file (the rest of its last sector) are not part of it.
-    Bytes padded = jpeg + Bytes(3000, 0x5A);
-    FileModule::File file;
-    ASSERT_TRUE(analyzeBytes(padded, file)) << args;
-    EXPECT_EQ(file.size, jpeg.size()) << args;
-    EXPECT_EQ(file.attributes.getString("t"), "jpeg");
+TEST(JpegWalk, RealFilesEndAtTheirEoiAndCutOnesAreRefused) {
+  TempDir dir;
+  for (const char* args : {"-size 64x48 xc:red", "rose:", "-size 300x200 plasma:fractal -quality 95", "rose: -interlace JPEG"}) {
+    std::string jpeg = makeJpeg(dir, args);
+    ASSERT_GT(jpeg.size(), 100u) << "ImageMagick is needed: " << args;
+    EXPECT_EQ(jpeg.size(), sizeOf(jpeg + std::string(3000, 0x5A))) << args;
+    // A reader that ends before the end marker: a truncated file, or a Max
+    // Size window that is too small.
+    for (size_t cut : {size_t(3), size_t(20), jpeg.size() / 2, jpeg.size() - 1})
+      EXPECT_EQ(0u, sizeOf(jpeg.substr(0, cut))) << args << " cut at " << cut;
   }
+  std::string broken = makeJpeg(dir, "rose:");
+  broken[2] = 0;  // the first marker's 0xFF
+  EXPECT_EQ(0u, sizeOf(broken));
 }
 
-TEST_F(JpegFiles, ProgressiveJpegIsWalkedThroughEveryScan) {
-  Bytes jpeg = makeJpeg(dir, "rose: -interlace JPEG", "p.jpg");
-  ASSERT_FALSE(jpeg.empty());
-  EXPECT_EQ(sizeOf(jpeg + Bytes(700, 0)), jpeg.size());
+TEST(JpegWalk, AnExifPreviewEndsNeitherItsPhotoNorItself) {
+  TempDir dir;
+  std::string thumb = makeJpeg(dir, "-size 16x16 xc:blue");
+  ASSERT_TRUE(mzktest::sh("mv " + dir.file("x.jpg") + " " + dir.file("t.jpg")));
+  makeJpeg(dir, "-size 320x240 gradient:red-blue");
+  if (!mzktest::sh("exiftool -q -overwrite_original '-ThumbnailImage<=" + dir.file("t.jpg") + "' " + dir.file("x.jpg")))
+    GTEST_SKIP() << "exiftool is needed";
+  std::string photo = mzktest::readFile(dir.file("x.jpg"));
+  EXPECT_EQ(photo.size(), sizeOf(photo + std::string(512, 0)));
+  size_t preview = photo.find(kSoi, 2);
+  ASSERT_NE(std::string::npos, preview);
+  EXPECT_EQ(thumb.size(), sizeOf(photo.substr(preview)));
+  // A JPEG inside a larger file is found on its own.
+  EXPECT_EQ(thumb.size(), sizeOf(thumb + std::string(2048, 0x43)));
 }
 
-TEST_F(JpegFiles, ExifThumbnailInsideDoesNotEndTheOuterFile) {
-  if (!run("command -v exiftool")) GTEST_SKIP() << "exiftool is not installed";
-  Bytes thumb = makeJpeg(dir, "-size 16x16 xc:blue", "t.jpg");
-  Bytes photo = makeJpeg(dir, "-size 320x240 gradient:red-blue", "photo.jpg");
-  ASSERT_FALSE(thumb.empty());
-  ASSERT_TRUE(run("exiftool -q -overwrite_original '-ThumbnailImage<=" + dir.file("t.jpg") + "' '" +
-                  dir.file("photo.jpg") + "'"));
-  Bytes withThumb = readBytes(dir.file("photo.jpg"));
-  ASSERT_GT(withThumb.size(), photo.size());
-  EXPECT_EQ(sizeOf(withThumb + Bytes(512, 0)), withThumb.size());
-
-  // The preview found on its own is a whole JPEG of its own length.
-  auto at = std::search(withThumb.begin() + 2, withThumb.end(), kSoi.begin(), kSoi.end());
-  ASSERT_NE(at, withThumb.end());
-  Bytes fromPreview(at, withThumb.end());
-  uint64_t previewSize = sizeOf(fromPreview);
-  EXPECT_EQ(previewSize, thumb.size());
+TEST(JpegWalk, ReadFaults) {
+  // Headers are read through a piece; a bad sector later in that piece must
+  // not hide the bytes that can be read.
+  std::string small = kSoi + segment(0xE0, 14) + kEoi + std::string(8000, 0);
+  MemoryReader inner(small.data(), small.size());
+  FaultReader faulty(&inner);
+  faulty.failRange(2048, 512);
+  EXPECT_EQ(22u, sizeOf(small, &faulty));
+  std::string big = withScan(std::string(20000, 0x10));
+  MemoryReader bigInner(big.data(), big.size());
+  FaultReader bigFaulty(&bigInner);
+  bigFaulty.failRange(10000, 512);
+  EXPECT_EQ(0u, sizeOf(big, &bigFaulty)) << "unreadable entropy-coded data";
 }
-
-TEST_F(JpegFiles, JpegInsideALargerFileIsFoundOnItsOwn) {
-  Bytes inner = makeJpeg(dir, "-size 40x30 xc:green", "i.jpg");
-  ASSERT_FALSE(inner.empty());
-  Bytes outer = Bytes(1024, 0x42) + inner + Bytes(2048, 0x43);
-  Bytes fromInner(outer.begin() + 1024, outer.end());
-  EXPECT_EQ(sizeOf(fromInner), inner.size());
-}
-
-TEST_F(JpegFiles, TruncatedOrOverMaxSizeIsRefused) {
-  Bytes jpeg = makeJpeg(dir, "rose:", "r.jpg");
-  ASSERT_GT(jpeg.size(), 100u);
-  // Cut anywhere before the end of image: a reader that ends there (a
-  // truncated file, or a Max Size window that is too small) refuses it.
-  for (size_t cut : {size_t(3), size_t(20), jpeg.size() / 2, jpeg.size() - 1}) {
-    Bytes cutBytes(jpeg.begin(), jpeg.begin() + cut);
-    EXPECT_EQ(sizeOf(cutBytes), 0u) << cut;
-  }
-  EXPECT_EQ(sizeOf(jpeg), jpeg.size());
-}
-
-TEST_F(JpegFiles, CorruptedMarkerIsRefused) {
-  Bytes jpeg = makeJpeg(dir, "rose:", "r.jpg");
-  ASSERT_GT(jpeg.size(), 4u);
-  Bytes broken = jpeg;
-  broken[2] = 0x00;  // the first marker's 0xFF
-  EXPECT_EQ(sizeOf(broken), 0u);
-}
-
-// --- hand-built streams -------------------------------------------------------
-
-TEST(JpegWalk, SmallestFileIsFourBytes) {
-  FileModule::File file;
-  file.attributes.set("leftover", "x");
-  ASSERT_TRUE(analyzeBytes({0xFF, 0xD8, 0xFF, 0xD9, 0x00, 0x00}, file));
-  EXPECT_EQ(file.size, 4u);
-  EXPECT_EQ(file.attributes.getString("t"), "jpeg");
-  EXPECT_FALSE(file.attributes.has("leftover"));  // the record is cleared
-}
-
-TEST(JpegWalk, SegmentsAreSkippedByTheirLength) {
-  Bytes b = kSoi + segment(0xE1, 5000) + segment(0xDB, 67) + kEoi;
-  EXPECT_EQ(sizeOf(b + Bytes(10, 0)), b.size());
-}
-
-TEST(JpegWalk, EveryCodeButEoiCarriesALength) {
-  // 0x01 and 0xD0 are taken to carry a length too.
-  Bytes b = kSoi + segment(0x01, 0) + segment(0xD0, 3) + kEoi;
-  EXPECT_EQ(sizeOf(b), b.size());
-}
-
-TEST(JpegWalk, LengthBelowTwoOrMissingFfIsRefused) {
-  EXPECT_EQ(sizeOf({0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x01, 0xFF, 0xD9}), 0u);
-  EXPECT_EQ(sizeOf({0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x02, 0x12, 0xD9}), 0u);
-  EXPECT_EQ(sizeOf({0xFF, 0xD8, 0xFF, 0xE0, 0x00}), 0u);
-}
-
-TEST(JpegWalk, SegmentRunningPastTheEndIsRefused) {
-  Bytes b = kSoi + Bytes{0xFF, 0xE1, 0xFF, 0xFF} + Bytes(100, 0);
-  EXPECT_EQ(sizeOf(b), 0u);
-}
-
-TEST(JpegWalk, FillBytesBeforeAMarkerAreSkipped) {
-  Bytes b = kSoi + Bytes{0xFF, 0xFF, 0xFF} + segment(0xE0, 14) + Bytes{0xFF, 0xFF} + kEoi;
-  EXPECT_EQ(sizeOf(b + Bytes(7, 0)), b.size());
-  // A long run spanning several pieces.
-  Bytes longRun = kSoi + Bytes(9000, 0xFF) + kEoi;
-  EXPECT_EQ(sizeOf(longRun), longRun.size());
-  // Fill bytes up to the end of the reader: no marker code.
-  EXPECT_EQ(sizeOf(kSoi + Bytes(5000, 0xFF)), 0u);
-}
-
-TEST(JpegEntropy, StuffedBytesAndRestartMarkersDoNotEndTheData) {
-  Bytes data = {0x12, 0xFF, 0x00, 0x34};
-  for (uint8_t r = 0xD0; r <= 0xD7; ++r) data = data + Bytes{0x56, 0xFF, r};
-  Bytes b = withScan(data);
-  EXPECT_EQ(sizeOf(b + Bytes(100, 0xAB)), b.size());
-}
-
-TEST(JpegEntropy, MarkerSplitAcrossTwoPiecesIsFound) {
-  Bytes head = kSoi + segment(0xE0, 14) + segment(0xDA, 10);
-  // Entropy data reads start right after the SOS segment; put the 0xFF as
-  // the last byte of the first 4096-byte piece.
-  Bytes data(FileModuleJpeg::kPieceSize - 1, 0x20);
-  data.push_back(0xFF);
-  Bytes b = head + data + Bytes{0xD9};
-  ASSERT_EQ(b[head.size() + FileModuleJpeg::kPieceSize - 1], 0xFF);
-  EXPECT_EQ(sizeOf(b + Bytes(50, 0)), b.size());
-}
-
-TEST(JpegEntropy, FillBytesInsideDataBeforeTheEndMarker) {
-  Bytes b = withScan({0x01, 0x02, 0xFF, 0xFF, 0xFF});
-  EXPECT_EQ(sizeOf(b), b.size());
-}
-
-TEST(JpegEntropy, FillBytesBeforeARestartMarkerDoNotEndTheData) {
-  // An encoder may pad before any marker, restart markers included: the
-  // data goes on after FF FF D3 exactly as after FF D3.
-  Bytes data = {0x12, 0xFF, 0xFF, 0xD3, 0x34, 0x56, 0x78, 0xFF, 0xFF, 0xFF, 0xD4, 0x9A};
-  Bytes b = withScan(data);
-  EXPECT_EQ(sizeOf(b + Bytes(100, 0xAB)), b.size());
-  // The same with the run split across two 4096-byte pieces.
-  Bytes head = kSoi + segment(0xE0, 14) + segment(0xDA, 10);
-  Bytes split(FileModuleJpeg::kPieceSize - 2, 0x20);
-  split = split + Bytes{0xFF, 0xFF, 0xD5, 0x01, 0x02};
-  Bytes c = head + split + kEoi;
-  EXPECT_EQ(sizeOf(c + Bytes(10, 0)), c.size());
-}
-
-TEST(JpegEntropy, ASecondScanAfterAMarkerInTheData) {
-  Bytes b = kSoi + segment(0xDA, 8) + Bytes(5000, 0x33) + segment(0xC4, 20) + segment(0xDA, 8) +
-            Bytes(6000, 0x44) + kEoi;
-  EXPECT_EQ(sizeOf(b + Bytes(9, 0)), b.size());
-}
-
-TEST(JpegEntropy, DataRunningToTheEndIsRefused) {
-  EXPECT_EQ(sizeOf(kSoi + segment(0xDA, 8) + Bytes(10000, 0x33)), 0u);
-  // Start of scan segment ending exactly at the end: nothing to search.
-  EXPECT_EQ(sizeOf(kSoi + segment(0xDA, 8)), 0u);
-  // A lone 0xFF as the very last byte.
-  EXPECT_EQ(sizeOf(kSoi + segment(0xDA, 8) + Bytes{0x33, 0xFF}), 0u);
-}
-
-// --- read faults ----------------------------------------------------------------
-
-TEST(JpegReadFault, UnreadableDataFailsTheWalk) {
-  Bytes b = withScan(Bytes(20000, 0x10));
-  MemoryReader inner(b);
-  FaultReader reader(&inner);
-  reader.failRange(10000, 512);
-  FileModuleJpeg module;
-  FileModule::File file;
-  EXPECT_FALSE(module.analyze(reader, file));
-}
-
-TEST(JpegReadFault, BadSectorPastTheSegmentHeadersStillLetsThemBeRead) {
-  // Headers are read through a 4096-byte piece; a bad sector later in that
-  // piece must not hide the bytes that can be read.
-  Bytes b = kSoi + segment(0xE0, 14) + kEoi + Bytes(8000, 0);
-  MemoryReader inner(b);
-  FaultReader reader(&inner);
-  reader.failRange(2048, 512);
-  FileModuleJpeg module;
-  FileModule::File file;
-  ASSERT_TRUE(module.analyze(reader, file));
-  EXPECT_EQ(file.size, 2u + 18u + 2u);
-}
-
-}  // namespace

@@ -1,320 +1,172 @@
-// The signature scanner: first match in table order, pending files,
-// "Max Size" windows, MP3/MPEG silencing and the byte dispatch.
+// The signature scanner: first match in table order, pending files, "Max
+// Size" windows, the self-silencing of stream patterns, and the byte
+// dispatch over many patterns.
 
 #include "engine/Scanner.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "EngineFixtures.h"
 #include "engine/FileModuleRegistry.h"
-#include "engine/modules/FileModuleJpeg.h"
-#include "shell/DebugLog.h"
 #include "tests/support/MemoryReader.h"
 
 namespace {
 
-struct Collector : Scanner::Callback {
-  void found(const FileModule::File& file) override { files.push_back(file); }
-  std::vector<FileModule::File> files;
+// What a pattern's scripted module answers: a file of `type` and `size`
+// (less `shrink` for each file after the first, so that later hits end
+// sooner), a failed analysis (size 0), or no module at all (a pending file).
+struct Answer {
+  const char* type;
+  uint64_t size;
+  uint64_t shrink = 0;
+};
+const Answer kPending = {nullptr, 0};
+const Answer kFails = {"", 0};
+
+struct PatternSpec {
+  const char* type;
+  std::string bytes;
+  Answer answer;
+  uint64_t maxSize = Pattern::kDefaultMaxSize;
+  uint32_t offset = 0;
 };
 
-Pattern makePattern(const std::string& type, const std::string& bytes, uint32_t offset,
-                    FileModule* analyze, uint64_t maxSize = Pattern::kDefaultMaxSize) {
+struct Put {
+  uint64_t sector;
+  std::string bytes;
+  uint32_t offset = 0;
+};
+
+struct Collector : Scanner::Callback {
+  void found(const FileModule::File& file) override {
+    text += (text.empty() ? "" : ", ") + std::to_string(file.offset / 512) + " " + file.attributes.getString("t") +
+            " " + std::to_string(file.size);
+  }
+  std::string text;
+};
+
+Pattern patternOf(const std::string& type, const std::string& bytes, uint32_t offset, FileModule* module,
+                  uint64_t maxSize = Pattern::kDefaultMaxSize) {
   Pattern p;
   p.setType(type);
-  if (!bytes.empty()) p.setPattern(offset, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-  p.setAnalyzeModule(analyze);
+  if (!bytes.empty()) p.setPattern(offset, reinterpret_cast<const uint8_t*>(bytes.data()), uint32_t(bytes.size()));
+  p.setAnalyzeModule(module);
   p.setMaxSize(maxSize);
   return p;
 }
 
-class ScannerTest : public ::testing::Test {
- protected:
-  ScannerTest() : medium(uint64_t(100) * 512), scanner(&medium, &registry) {}
-
-  void put(uint64_t sector, const std::string& bytes, uint32_t offset = 0) {
-    medium.put(sector * 512 + offset, bytes);
-  }
-  // Tests every sector, as the scan run does, and closes the pending file.
-  void scanAll() {
-    for (uint64_t pos = 0; pos + 512 <= medium.Reader::size(); pos += 512)
-      scanner.check(pos, medium.bytes().data() + pos, 512);
-    scanner.finish(medium.Reader::size());
-  }
-
-  FileModuleRegistry registry;
-  MemoryReader medium;
-  Scanner scanner;
-  Collector found;
-};
-
-TEST_F(ScannerTest, FirstPatternThatYieldsAFileClaimsTheSector) {
-  ScriptedModule first, second;
-  first.type = "first";
-  second.type = "second";
-  PatternTable t = {makePattern("a", "HIT", 0, &first), makePattern("b", "HIT", 0, &second)};
-  scanner.init(t, &found);
-  put(3, "HIT");
-  scanAll();
-  ASSERT_EQ(found.files.size(), 1u);
-  EXPECT_EQ(found.files[0].attributes.getString("t"), "first");
-  EXPECT_EQ(found.files[0].offset, 3u * 512);
-  EXPECT_EQ(second.analyses, 0);
-}
-
-TEST_F(ScannerTest, AFailedAnalysisPassesTheSectorToTheNextPattern) {
-  ScriptedModule first, second;
-  first.analyzeResult = false;
-  second.type = "second";
-  PatternTable t = {makePattern("a", "HIT", 0, &first), makePattern("b", "HIT", 0, &second)};
-  scanner.init(t, &found);
-  put(3, "HIT");
-  scanAll();
-  ASSERT_EQ(found.files.size(), 1u);
-  EXPECT_EQ(found.files[0].attributes.getString("t"), "second");
-  EXPECT_EQ(first.analyses, 1);
-}
-
-TEST_F(ScannerTest, TableOrderWinsOverSignatureOffset) {
-  // The later-listed pattern has its bytes earlier in the sector; the
-  // earlier-listed one still claims the sector.
-  ScriptedModule deep, shallow;
-  deep.type = "deep";
-  shallow.type = "shallow";
-  PatternTable t = {makePattern("d", "DEEP", 200, &deep), makePattern("s", "SH", 0, &shallow)};
-  scanner.init(t, &found);
-  put(1, "SH");
-  put(1, "DEEP", 200);
-  put(2, "SH");
-  scanAll();
-  ASSERT_EQ(found.files.size(), 2u);
-  EXPECT_EQ(found.files[0].attributes.getString("t"), "deep");
-  EXPECT_EQ(found.files[1].attributes.getString("t"), "shallow");
-  EXPECT_EQ(found.files[1].offset, 2u * 512);
-}
-
-TEST_F(ScannerTest, ManyPatternsAcrossDispatchWordsKeepTheirOrder) {
+// Scans a medium of 100 sectors holding `puts` with the table, sector by
+// sector as the scan run does; the files found as "sector type size".
+std::string scan(const std::vector<PatternSpec>& specs, const std::vector<Put>& puts) {
+  MemoryReader medium(uint64_t(100 * 512));
+  for (const Put& put : puts) medium.put(put.sector * 512 + put.offset, put.bytes);
   std::vector<std::unique_ptr<ScriptedModule>> modules;
-  PatternTable t;
-  for (int i = 0; i < 130; ++i) {
-    modules.emplace_back(new ScriptedModule);
-    modules.back()->type = "m" + std::to_string(i);
-    std::string sig = "P" + std::to_string(i) + ";";
-    t.push_back(makePattern("p", sig, static_cast<uint32_t>(i % 3), modules.back().get()));
+  PatternTable table;
+  for (const PatternSpec& s : specs) {
+    ScriptedModule* module = nullptr;
+    if (s.answer.type) {
+      modules.emplace_back(module = new ScriptedModule);
+      module->type = s.answer.type;
+      module->size = s.answer.size;
+      module->shrink = s.answer.shrink;
+      module->analyzeResult = s.answer.size != 0;
+    }
+    table.push_back(patternOf(s.type, s.bytes, s.offset, module, s.maxSize));
   }
-  // The last one has no bytes: a candidate for every sector, but it comes last.
-  t.push_back(makePattern("all", "", 0, modules[0].get()));
-  scanner.init(t, &found);
-  put(5, "P128;", 128 % 3);
-  put(6, "P70;", 70 % 3);
-  put(7, "P1;", 1);
-  for (uint64_t pos = 5 * 512; pos < 8 * 512; pos += 512)
-    scanner.check(pos, medium.bytes().data() + pos, 512);
-  ASSERT_EQ(found.files.size(), 3u);
-  EXPECT_EQ(found.files[0].attributes.getString("t"), "m128");
-  EXPECT_EQ(found.files[1].attributes.getString("t"), "m70");
-  EXPECT_EQ(found.files[2].attributes.getString("t"), "m1");
-}
-
-TEST_F(ScannerTest, PatternWithoutBytesIsTriedOnEverySector) {
-  ScriptedModule module;
-  module.analyzeResult = false;
-  PatternTable t = {makePattern("any", "", 0, &module)};
-  scanner.init(t, &found);
-  scanAll();
-  EXPECT_EQ(module.analyses, 100);
-  EXPECT_TRUE(found.files.empty());
-}
-
-TEST_F(ScannerTest, PendingFileRunsToTheNextFileFound) {
-  PatternTable t = {makePattern("jpeg", "\xFF\xD8\xFF", 0, registry.findModule("jpeg")),
-                    makePattern("mpg", "PENDING", 0, nullptr)};
-  scanner.init(t, &found);
-  put(10, "PENDING");
-  put(50, "\xFF\xD8\xFF\xD9");
-  scanAll();
-  ASSERT_EQ(found.files.size(), 2u);
-  EXPECT_EQ(found.files[0].attributes.getString("t"), "mpg");
-  EXPECT_EQ(found.files[0].offset, 10u * 512);
-  EXPECT_EQ(found.files[0].size, 40u * 512);
-  EXPECT_EQ(found.files[1].attributes.getString("t"), "jpeg");
-  EXPECT_EQ(found.files[1].offset, 50u * 512);
-  EXPECT_EQ(found.files[1].size, 4u);
-}
-
-TEST_F(ScannerTest, PendingFileIsCappedByItsMaxSize) {
-  PatternTable t = {makePattern("jpeg", "\xFF\xD8\xFF", 0, registry.findModule("jpeg")),
-                    makePattern("mpg", "PENDING", 0, nullptr, 3000)};
-  scanner.init(t, &found);
-  put(10, "PENDING");
-  put(50, "\xFF\xD8\xFF\xD9");
-  scanAll();
-  ASSERT_EQ(found.files.size(), 2u);
-  EXPECT_EQ(found.files[0].size, 3000u);
-}
-
-TEST_F(ScannerTest, PendingFileWithoutLaterHitEndsWhereTheScanStops) {
-  PatternTable t = {makePattern("img", "PENDING", 0, nullptr)};
-  scanner.init(t, &found);
-  put(90, "PENDING");
-  scanAll();
-  ASSERT_EQ(found.files.size(), 1u);
-  EXPECT_EQ(found.files[0].offset, 90u * 512);
-  EXPECT_EQ(found.files[0].size, 10u * 512);
-}
-
-TEST_F(ScannerTest, ASecondModulelessHitClosesTheFirst) {
-  PatternTable t = {makePattern("a", "AAAA", 0, nullptr), makePattern("b", "BBBB", 0, nullptr)};
-  scanner.init(t, &found);
-  put(4, "AAAA");
-  put(7, "BBBB");
-  scanAll();
-  ASSERT_EQ(found.files.size(), 2u);
-  EXPECT_EQ(found.files[0].attributes.getString("t"), "a");
-  EXPECT_EQ(found.files[0].size, 3u * 512);
-  EXPECT_EQ(found.files[1].attributes.getString("t"), "b");
-  EXPECT_EQ(found.files[1].size, 93u * 512);
-}
-
-TEST_F(ScannerTest, FailedAnalysisDoesNotCloseThePendingFile) {
-  ScriptedModule failing;
-  failing.analyzeResult = false;
-  PatternTable t = {makePattern("x", "XX", 0, &failing), makePattern("img", "PENDING", 0, nullptr)};
-  scanner.init(t, &found);
-  put(2, "PENDING");
-  put(6, "XX");
-  scanAll();
-  ASSERT_EQ(found.files.size(), 1u);
-  EXPECT_EQ(found.files[0].size, 98u * 512);
-}
-
-TEST_F(ScannerTest, AnalyzeSeesAWindowOfMaxSizeCutAtTheMediumEnd) {
-  ScriptedModule module;
-  PatternTable t = {makePattern("m", "WIN", 0, &module, 2048)};
-  scanner.init(t, &found);
-  put(10, "WIN");
-  put(99, "WIN");
-  scanAll();
-  EXPECT_EQ(module.analyses, 2);
-  EXPECT_EQ(module.lastReaderSize, 512u);  // only one sector left after 99
-  ASSERT_EQ(found.files.size(), 2u);
-  EXPECT_EQ(found.files[0].size, 1024u);
-  EXPECT_EQ(found.files[1].size, 512u);
-}
-
-TEST_F(ScannerTest, RefusedWindowIsLoggedAndThePatternPassedOver) {
-  DebugLogCapture log;
-  ScriptedModule module;
-  PatternTable t = {makePattern("m", "WIN", 0, &module, 777)};
-  scanner.init(t, &found);
-  uint8_t sector[512] = {'W', 'I', 'N'};
-  scanner.check(medium.Reader::size(), sector, 512);
-  EXPECT_EQ(module.analyses, 0);
-  EXPECT_TRUE(found.files.empty());
-  EXPECT_NE(log.text().find("Scanner(54): " + std::to_string(medium.Reader::size()) + " 777"), std::string::npos);
-}
-
-TEST_F(ScannerTest, Mp3PatternIsSilencedInsideTheMp3ItFound) {
-  ScriptedModule mp3, other;
-  mp3.type = "mp3";
-  mp3.size = 3 * 512;
-  other.type = "other";
-  PatternTable t = {makePattern("mp3", "ID3", 0, &mp3), makePattern("o", "OTHER", 0, &other)};
-  scanner.init(t, &found);
-  put(10, "ID3");
-  put(11, "ID3");
-  put(12, "OTHER");
-  put(13, "ID3");
-  scanAll();
-  ASSERT_EQ(found.files.size(), 3u);
-  EXPECT_EQ(found.files[0].offset, 10u * 512);
-  EXPECT_EQ(found.files[1].attributes.getString("t"), "other");
-  EXPECT_EQ(found.files[2].offset, 13u * 512);
-  EXPECT_EQ(mp3.analyses, 2);
-}
-
-TEST_F(ScannerTest, MpegIndexIsTheLastMpegBeforeTheFirstMp3) {
-  ScriptedModule mpeg1, mpeg2, mp3, mpegLate;
-  // Each later hit ends before the file it lies in, so only silencing can
-  // drop it.
-  for (ScriptedModule* m : {&mpeg1, &mpeg2, &mp3, &mpegLate}) m->size = 4 * 512, m->shrink = 2 * 512;
-  mpeg1.type = "one";
-  mpeg2.type = "two";
-  mpegLate.type = "late";
-  PatternTable t = {makePattern("mpeg", "M1", 0, &mpeg1), makePattern("mpeg", "M2", 0, &mpeg2),
-                    makePattern("mp3", "ID3", 0, &mp3), makePattern("mpeg", "M3", 0, &mpegLate)};
-  scanner.init(t, &found);
-  put(10, "M1");
-  put(11, "M1");  // the first "mpeg" pattern is not silenced
-  put(20, "M2");
-  put(21, "M2");  // silenced
-  put(30, "M3");
-  put(31, "M3");  // after the mp3 pattern: not silenced
-  scanAll();
-  std::vector<uint64_t> offsets;
-  for (auto& f : found.files) offsets.push_back(f.offset / 512);
-  EXPECT_EQ(offsets, (std::vector<uint64_t>{10, 11, 20, 30, 31}));
-}
-
-TEST_F(ScannerTest, Mp3FirstMeansNoMpegSilencing) {
-  ScriptedModule mp3, mpeg;
-  mpeg.size = 8 * 512;
-  mpeg.shrink = 2 * 512;
-  PatternTable t = {makePattern("mp3", "ID3", 0, &mp3), makePattern("mpeg", "MPG", 0, &mpeg)};
-  scanner.init(t, &found);
-  put(10, "MPG");
-  put(11, "MPG");
-  scanAll();
-  EXPECT_EQ(found.files.size(), 2u);
-}
-
-TEST_F(ScannerTest, NoCallbackStillWalksWithoutCrashing) {
-  PatternTable t = {makePattern("img", "PENDING", 0, nullptr)};
-  scanner.init(t, nullptr);
-  put(1, "PENDING");
-  scanAll();
-  SUCCEED();
-}
-
-TEST_F(ScannerTest, InitFromAPatternFile) {
-  TempDir dir;
-  dir.write("Scanner.cfg", "Type: jpeg\nPattern: \\xFF\\xD8\\xFF\nAnalyze File Module: jpeg\n");
-  scanner.init(dir.file("Scanner.cfg"), &found);
-  ASSERT_EQ(scanner.patterns().size(), 1u);
-  put(20, "\xFF\xD8\xFF\xD9");
-  scanAll();
-  ASSERT_EQ(found.files.size(), 1u);
-  EXPECT_EQ(found.files[0].offset, 20u * 512);
-  EXPECT_THROW(scanner.init(dir.file("missing.cfg"), &found), std::runtime_error);
+  FileModuleRegistry registry;
+  Scanner scanner(&medium, &registry);
+  Collector found;
+  scanner.init(table, &found);
+  for (uint64_t at = 0; at < medium.Reader::size(); at += 512) scanner.check(at, medium.bytes().data() + at, 512);
+  scanner.finish(medium.Reader::size());
+  return found.text;
 }
 
 }  // namespace
 
-TEST_F(ScannerTest, ASuffixOfAFileOfTheSameModuleIsNoNewFile) {
-  // A header in every sector, each claiming the rest of a 20-sector medium
-  // (so every later hit ends where the first does), and one that ends
-  // inside it (an embedded file of the same kind): the suffixes go, the
-  // embedded file stays, another module's file inside stays.
-  ScriptedModule riff, other;
-  riff.size = 20 * 512;
-  riff.shrink = 512;
-  other.type = "other";
-  PatternTable t = {makePattern("riff", "RIFF", 0, &riff), makePattern("other", "OTHER", 0, &other)};
-  scanner.init(t, &found);
-  for (int s = 0; s < 6; ++s) put(s, "RIFF");
-  put(7, "OTHER");
-  scanAll();
-  std::vector<std::pair<uint64_t, std::string>> got;
-  for (auto& f : found.files) got.push_back({f.offset / 512, f.attributes.getString("t")});
-  EXPECT_EQ(got, (std::vector<std::pair<uint64_t, std::string>>{{0, "scripted"}, {7, "other"}}));
+TEST(Scanner, FilesFoundForEachTableAndMedium) {
+  const struct {
+    const char* what;
+    std::vector<PatternSpec> table;
+    std::vector<Put> puts;
+    const char* found;
+  } cases[] = {
+      {"the first pattern that yields a file claims the sector",
+       {{"a", "HIT", {"first", 1024}}, {"b", "HIT", {"second", 1024}}}, {{3, "HIT"}}, "3 first 1024"},
+      {"a failed analysis passes the sector on",
+       {{"a", "HIT", kFails}, {"b", "HIT", {"second", 1024}}}, {{3, "HIT"}}, "3 second 1024"},
+      {"table order wins over the signature's place",
+       {{"d", "DEEP", {"deep", 1024}, Pattern::kDefaultMaxSize, 200}, {"s", "SH", {"shallow", 1024}}},
+       {{1, "SH"}, {1, "DEEP", 200}, {2, "SH"}}, "1 deep 1024, 2 shallow 1024"},
+      {"a pending file runs to the next file found",
+       {{"j", "JPG", {"jpeg", 4}}, {"mpg", "PENDING", kPending}}, {{10, "PENDING"}, {50, "JPG"}},
+       "10 mpg 20480, 50 jpeg 4"},
+      {"a pending file is cut at its Max Size",
+       {{"j", "JPG", {"jpeg", 4}}, {"mpg", "PENDING", kPending, 3000}}, {{10, "PENDING"}, {50, "JPG"}},
+       "10 mpg 3000, 50 jpeg 4"},
+      {"a pending file ends where the scan ends", {{"img", "PENDING", kPending}}, {{90, "PENDING"}}, "90 img 5120"},
+      {"a second pending file closes the first",
+       {{"a", "AAAA", kPending}, {"b", "BBBB", kPending}}, {{4, "AAAA"}, {7, "BBBB"}}, "4 a 1536, 7 b 47616"},
+      {"a failed analysis does not close a pending file",
+       {{"x", "XX", kFails}, {"img", "PENDING", kPending}}, {{2, "PENDING"}, {6, "XX"}}, "2 img 50176"},
+      {"the module sees Max Size bytes, cut at the medium's end",
+       {{"m", "WIN", {"m", 4096}, 2048}}, {{10, "WIN"}, {99, "WIN"}}, "10 m 2048, 99 m 512"},
+      {"an MP3 silences its pattern until its end",
+       {{"mp3", "ID3", {"mp3", 1536}}, {"o", "OTHER", {"other", 1024}}},
+       {{10, "ID3"}, {11, "ID3"}, {12, "OTHER"}, {13, "ID3"}}, "10 mp3 1536, 12 other 1024, 13 mp3 1536"},
+      {"of the MPEG patterns, the last before the first MP3 one silences itself",
+       {{"mpeg", "M1", {"one", 2048, 1024}}, {"mpeg", "M2", {"two", 2048, 1024}}, {"mp3", "ID3", {"mp3", 2048}},
+        {"mpeg", "M3", {"late", 2048, 1024}}},
+       {{10, "M1"}, {11, "M1"}, {20, "M2"}, {21, "M2"}, {30, "M3"}, {31, "M3"}},
+       "10 one 2048, 11 one 1024, 20 two 2048, 30 late 2048, 31 late 1024"},
+      {"an MPEG pattern after the first MP3 one does not",
+       {{"mp3", "ID3", {"mp3", 2048}}, {"mpeg", "MPG", {"mpeg", 4096, 2048}}}, {{10, "MPG"}, {11, "MPG"}},
+       "10 mpeg 4096, 11 mpeg 2048"},
+      {"a file that starts inside another of its module and reaches its end is no new file",
+       {{"riff", "RIFF", {"riff", 20 * 512, 512}}, {"o", "OTHER", {"other", 1024}}},
+       {{0, "RIFF"}, {1, "RIFF"}, {2, "RIFF"}, {5, "RIFF"}, {7, "OTHER"}}, "0 riff 10240, 7 other 1024"},
+      {"one that ends before it is a file of its own",
+       {{"riff", "RIFF", {"riff", 10 * 512, 5 * 512}}}, {{0, "RIFF"}, {1, "RIFF"}}, "0 riff 5120, 1 riff 2560"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.found, scan(c.table, c.puts)) << c.what;
+}
 
-  // An embedded file ends before its container: it stays.
-  found.files.clear();
-  riff.size = 10 * 512;
-  riff.shrink = 5 * 512;
-  scanner.init(t, &found);
-  scanAll();
-  ASSERT_GE(found.files.size(), 2u);
-  EXPECT_EQ(found.files[1].offset, 512u);
-  EXPECT_EQ(found.files[1].size, 5u * 512);
+TEST(Scanner, ManyPatternsAcrossDispatchWordsKeepTheirOrder) {
+  std::vector<PatternSpec> table;
+  std::vector<std::string> types(130);
+  for (int i = 0; i < 130; ++i) {
+    types[i] = "m" + std::to_string(i);
+    table.push_back({"p", "P" + std::to_string(i) + ";", {types[i].c_str(), 512}, Pattern::kDefaultMaxSize,
+                     uint32_t(i % 3)});
+  }
+  // Without bytes: a candidate for every sector, but the last one.
+  table.push_back({"all", "", {"all", 512}});
+  std::string found = scan(table, {{5, "P128;", 128 % 3}, {6, "P70;", 70 % 3}, {7, "P1;", 1}});
+  EXPECT_EQ("0 all 512, 1 all 512, 2 all 512, 3 all 512, 4 all 512, 5 m128 512, 6 m70 512, 7 m1 512, 8 all 512",
+            found.substr(0, found.find(", 9 ")));
+}
+
+TEST(Scanner, PatternFileRefusedWindowAndNoReceiver) {
+  mzktest::TempDir dir;
+  dir.write("Scanner.cfg", "Type: img\nPattern: IMG\nMax Size: 777\n");
+  FileModuleRegistry registry;
+  MemoryReader medium(uint64_t(4096));
+  Scanner scanner(&medium, &registry);
+  EXPECT_THROW(scanner.init(dir.file("missing.cfg"), nullptr), std::runtime_error);
+  scanner.init(dir.file("Scanner.cfg"), nullptr);
+  ASSERT_EQ(1u, scanner.patterns().size());
+  uint8_t sector[512] = {'I', 'M', 'G'};
+  scanner.check(0, sector, 512);
+  scanner.finish(4096);  // a pending file and nobody to tell
+
+  ScriptedModule module;
+  PatternTable table = {patternOf("m", "WIN", 0, &module, 777)};
+  Collector found;
+  scanner.init(table, &found);
+  sector[0] = 'W', sector[1] = 'I', sector[2] = 'N';
+  scanner.check(4096, sector, 512);  // at the medium's end: no window
+  EXPECT_EQ(0, module.analyses);
+  EXPECT_EQ("", found.text);
 }

@@ -4,65 +4,46 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "fat/BootSector.h"
 
-TEST(ClassifyFatEntry, ZeroIsFreeAndOneIsInvalid) {
-  for (int type : {kFat12, kFat16, kFat32}) {
-    EXPECT_EQ(kFatEntryFree, classifyFatEntry(type, 0)) << type;
-    EXPECT_EQ(kFatEntryInvalid, classifyFatEntry(type, 1)) << type;
+TEST(ClassifyFatEntry, EachWidthAtItsMarks) {
+  struct Case {
+    int type;
+    uint32_t value;
+    FatEntryKind kind;
+  } cases[] = {
+      {kFat12, 0, kFatEntryFree},      {kFat12, 1, kFatEntryInvalid},    {kFat12, 2, kFatEntryNext},
+      {kFat12, 0xFEF, kFatEntryNext},  {kFat12, 0xFF0, kFatEntryReserved}, {kFat12, 0xFF7, kFatEntryBad},
+      {kFat12, 0xFF8, kFatEntryEnd},   {kFat16, 1, kFatEntryInvalid},    {kFat16, 0xFF8, kFatEntryNext},
+      {kFat16, 0xFFEF, kFatEntryNext}, {kFat16, 0xFFF6, kFatEntryReserved}, {kFat16, 0xFFF7, kFatEntryBad},
+      {kFat16, 0xFFFF, kFatEntryEnd},  {kFat32, 2, kFatEntryNext},       {kFat32, 0x0FFFFFEF, kFatEntryNext},
+      {kFat32, 0x0FFFFFF0, kFatEntryReserved}, {kFat32, 0x0FFFFFF7, kFatEntryBad},
+      {kFat32, 0x0FFFFFF8, kFatEntryEnd},      {kFatInvalid, 0, kFatEntryFree}, {kFatInvalid, 5, kFatEntryInvalid},
+      {7, 0x0FFFFFFF, kFatEntryInvalid},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.kind, classifyFatEntry(c.type, c.value)) << c.type << " " << c.value;
+}
+
+TEST(CheckFatStart, MediaByteAndEndMarkWithTheFlagsIgnored) {
+  struct Case {
+    int type;
+    std::string bytes;
+    bool looksLikeAFat;
+  } cases[] = {
+      {kFat12, "\xF8\xFF\xFF", true},
+      {kFat12, "\xF0\xFF\xFF", true},
+      {kFat12, "\xF8\xFF\x7F", false},
+      {kFat16, "\xF8\xFF\xFF\x3F", true},  // both flag bits clear
+      {kFat16, std::string(4, '\0'), false},
+      {kFat32, std::string("\xF8\xFF\xFF\x0F\xFF\xFF\xFF\x03", 8), true},  // flags 26-27 clear
+      {kFat32, std::string(8, '\xFF').replace(0, 1, "\xF8"), true},
+      {kFat32, std::string("\xF8\xFF\xFF\x0F\x05\0\0\0", 8), false},
+      {kFatInvalid, std::string(8, '\xFF'), false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.looksLikeAFat, checkFatStart(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.type)) << c.type;
+    EXPECT_EQ(c.type == kFatInvalid ? 0 : c.bytes.size(), size_t(fatStartBytes(c.type)));
   }
-}
-
-TEST(ClassifyFatEntry, TwoIsALegalNextCluster) {
-  for (int type : {kFat12, kFat16, kFat32}) EXPECT_EQ(kFatEntryNext, classifyFatEntry(type, 2)) << type;
-}
-
-TEST(ClassifyFatEntry, Fat32MarksAtTheTopOfTheRange) {
-  EXPECT_EQ(kFatEntryNext, classifyFatEntry(kFat32, 0x0FFFFFEF));
-  for (uint32_t v = 0x0FFFFFF0; v <= 0x0FFFFFF6; ++v) EXPECT_EQ(kFatEntryReserved, classifyFatEntry(kFat32, v));
-  EXPECT_EQ(kFatEntryBad, classifyFatEntry(kFat32, 0x0FFFFFF7));
-  for (uint32_t v = 0x0FFFFFF8; v <= 0x0FFFFFFF; ++v) EXPECT_EQ(kFatEntryEnd, classifyFatEntry(kFat32, v));
-}
-
-TEST(ClassifyFatEntry, NarrowTablesAreWidenedBeforeTheTest) {
-  EXPECT_EQ(kFatEntryBad, classifyFatEntry(kFat12, 0xFF7));
-  EXPECT_EQ(kFatEntryEnd, classifyFatEntry(kFat12, 0xFF8));
-  EXPECT_EQ(kFatEntryReserved, classifyFatEntry(kFat12, 0xFF0));
-  EXPECT_EQ(kFatEntryNext, classifyFatEntry(kFat12, 0xFEF));
-  EXPECT_EQ(kFatEntryBad, classifyFatEntry(kFat16, 0xFFF7));
-  EXPECT_EQ(kFatEntryEnd, classifyFatEntry(kFat16, 0xFFFF));
-  EXPECT_EQ(kFatEntryNext, classifyFatEntry(kFat16, 0xFFEF));
-  // A FAT16 value is a cluster pointer where a FAT12 one would be an end mark.
-  EXPECT_EQ(kFatEntryNext, classifyFatEntry(kFat16, 0xFF8));
-}
-
-TEST(ClassifyFatEntry, AnInvalidTypeRefusesEveryNonZeroValue) {
-  EXPECT_EQ(kFatEntryFree, classifyFatEntry(kFatInvalid, 0));
-  EXPECT_EQ(kFatEntryInvalid, classifyFatEntry(kFatInvalid, 5));
-  EXPECT_EQ(kFatEntryInvalid, classifyFatEntry(7, 0x0FFFFFFF));
-}
-
-TEST(CheckFatStart, AcceptsMediaByteAndEndMarkWithFlagsIgnored) {
-  const uint8_t fat12[] = {0xF8, 0xFF, 0xFF};
-  const uint8_t fat12f0[] = {0xF0, 0xFF, 0xFF};
-  EXPECT_TRUE(checkFatStart(fat12, kFat12));
-  EXPECT_TRUE(checkFatStart(fat12f0, kFat12));
-  const uint8_t fat16dirty[] = {0xF8, 0xFF, 0xFF, 0x3F};  // both flag bits clear
-  EXPECT_TRUE(checkFatStart(fat16dirty, kFat16));
-  const uint8_t fat32[] = {0xF8, 0xFF, 0xFF, 0x0F, 0xFF, 0xFF, 0xFF, 0x03};  // flags 26-27 clear
-  EXPECT_TRUE(checkFatStart(fat32, kFat32));
-  const uint8_t fat32top[] = {0xF8, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-  EXPECT_TRUE(checkFatStart(fat32top, kFat32));
-}
-
-TEST(CheckFatStart, RefusesOtherBytesAndTypes) {
-  const uint8_t zeros[8] = {};
-  for (int type : {kFat12, kFat16, kFat32, kFatInvalid}) EXPECT_FALSE(checkFatStart(zeros, type)) << type;
-  const uint8_t fat12[] = {0xF8, 0xFF, 0x7F};
-  EXPECT_FALSE(checkFatStart(fat12, kFat12));
-  const uint8_t fat32cluster[] = {0xF8, 0xFF, 0xFF, 0x0F, 0x05, 0x00, 0x00, 0x00};
-  EXPECT_FALSE(checkFatStart(fat32cluster, kFat32));
-  EXPECT_EQ(3, fatStartBytes(kFat12));
-  EXPECT_EQ(4, fatStartBytes(kFat16));
-  EXPECT_EQ(8, fatStartBytes(kFat32));
 }

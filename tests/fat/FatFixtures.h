@@ -1,140 +1,53 @@
-// Helpers of the FAT tests: a private temporary folder, FAT images made with
-// mkfs.vfat and filled with mtools, hand-made directory entries, and a
-// file case that scans an image the way the program does.
+// Helpers of the FAT tests: directory entries built by hand, and a volume
+// built in memory entry by entry for exact control over every FAT entry.
 #pragma once
 
-#include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstring>
-#include <fstream>
 #include <memory>
 #include <string>
-#include <vector>
 
-#include "engine/FileCase.h"
-#include "filesystems/FileSystems.h"
-#include "engine/ScanRun.h"
-#include "fat/FsFat.h"
-#include "media/ReaderFile.h"
-#include "shell/Config.h"
-#include "tests/support/TempDir.h"
+#include "engine/VolumeHost.h"
+#include "fat/Bitmap.h"
+#include "fat/FatParameters.h"
+#include "fat/FatTable.h"
+#include "tests/support/MemoryReader.h"
+#include "tests/support/Tools.h"
 
 namespace fattest {
 
-typedef mzktest::TempDir TempDir;
+const uint16_t kDate2025 = (45 << 9) | (6 << 5) | 15;
 
-// Runs a shell command quietly; true on exit status 0.
-inline bool sh(const std::string& command) {
-  std::string full = "MTOOLS_SKIP_CHECK=1 MTOOLS_NO_VFAT=0 " + command + " >/dev/null 2>&1";
-  int rc = system(full.c_str());
-  return rc != -1 && WIFEXITED(rc) && WEXITSTATUS(rc) == 0;
+// One 32-byte short directory entry.
+inline std::string shortEntry(const std::string& name11, uint8_t attributes, uint32_t cluster, uint32_t size,
+                              uint16_t date = kDate2025, uint16_t time = 10 << 11) {
+  std::string e(32, '\0');
+  e.replace(0, 11, name11.substr(0, 11));
+  e[11] = char(attributes);
+  mzktest::setLe16(e, 20, uint16_t(cluster >> 16));
+  mzktest::setLe16(e, 22, time);
+  mzktest::setLe16(e, 24, date);
+  mzktest::setLe16(e, 26, uint16_t(cluster));
+  mzktest::setLe32(e, 28, size);
+  return e;
 }
 
-// Standard output of a command (sleuthkit's fls and icat).
-inline std::string shOutput(const std::string& command) {
-  std::string out;
-  FILE* p = popen((command + " 2>/dev/null").c_str(), "r");
-  if (!p) return out;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  pclose(p);
-  return out;
+// One long-name entry holding up to 13 UTF-16 characters.
+inline std::string longEntry(uint8_t sequence, uint8_t checksum, const std::u16string& chars) {
+  std::string e(32, char(0xFF));
+  e[0] = char(sequence);
+  e[11] = 0x0F;
+  e[12] = 0;
+  e[13] = char(checksum);
+  mzktest::setLe16(e, 26, 0);
+  static const int at[13] = {1, 3, 5, 7, 9, 14, 16, 18, 20, 22, 24, 28, 30};
+  for (size_t i = 0; i < 13; ++i)
+    mzktest::setLe16(e, at[i], i < chars.size() ? chars[i] : i == chars.size() ? 0 : 0xFFFF);
+  return e;
 }
-
-inline std::string quote(const std::string& s) { return "'" + s + "'"; }
-
-inline std::vector<uint8_t> readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in) return {};
-  std::vector<uint8_t> bytes(static_cast<size_t>(in.tellg()));
-  in.seekg(0);
-  in.read(reinterpret_cast<char*>(bytes.data()), bytes.size());
-  return bytes;
-}
-
-inline void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-}
-
-// Deterministic bytes that differ from file to file.
-inline std::vector<uint8_t> pattern(size_t size, uint32_t seed) {
-  std::vector<uint8_t> v(size);
-  uint32_t x = seed * 2654435761u + 12345;
-  for (auto& b : v) {
-    x = x * 1103515245u + 12345;
-    b = static_cast<uint8_t>(x >> 16);
-  }
-  return v;
-}
-
-// A partition table with one partition, as an SD card carries it.
-inline bool writeMbr(const std::string& path, uint64_t start, uint64_t sectors, uint8_t type) {
-  uint8_t mbr[512] = {};
-  uint8_t* e = mbr + 446;
-  e[4] = type;
-  for (int i = 0; i < 4; ++i) {
-    e[8 + i] = uint8_t(start >> (8 * i));
-    e[12 + i] = uint8_t(sectors >> (8 * i));
-  }
-  mbr[510] = 0x55;
-  mbr[511] = 0xAA;
-  FILE* f = fopen(path.c_str(), "r+b");
-  if (!f) return false;
-  bool ok = fwrite(mbr, 1, sizeof mbr, f) == sizeof mbr;
-  return fclose(f) == 0 && ok;
-}
-
-// A FAT volume in an image file, made with mkfs.vfat; with `mbrAt` the
-// volume sits behind an MBR partition table at that sector, as on an SD card.
-class FatImage {
- public:
-  FatImage(const TempDir& dir, const std::string& name, uint64_t megabytes, int fatBits,
-           int sectorsPerCluster, uint64_t mbrAt = 0)
-      : path_(dir.file(name)), dir_(dir), offset_(mbrAt * 512) {
-    uint64_t bytes = megabytes * 1024 * 1024;
-    uint64_t volumeSectors = bytes / 512 - mbrAt;
-    ok_ = sh("truncate -s " + std::to_string(bytes) + " " + quote(path_));
-    std::string options = "-F " + std::to_string(fatBits) + " -s " + std::to_string(sectorsPerCluster) +
-                          " -M 0xF8 -n CARD -i 1234ABCD";
-    if (mbrAt) options += " --offset=" + std::to_string(mbrAt) + " -h " + std::to_string(mbrAt);
-    if (ok_)
-      ok_ = sh("mkfs.vfat " + options + " " + quote(path_) + " " + std::to_string(volumeSectors / 2));
-    // After mkfs, which refuses a device that already has partitions.
-    if (ok_ && mbrAt) ok_ = writeMbr(path_, mbrAt, volumeSectors, fatBits == 32 ? 0x0C : 0x0E);
-  }
-  bool ok() const { return ok_; }
-  const std::string& path() const { return path_; }
-  uint64_t offset() const { return offset_; }
-  // The image as mtools names it.
-  std::string drive() const { return quote(path_ + "@@" + std::to_string(offset_)); }
-
-  // Copies `bytes` in as `target` (a path like "::/DCIM/a.jpg") dated `date`.
-  bool put(const std::string& target, const std::vector<uint8_t>& bytes,
-           const std::string& date = "2025-06-15 10:20:30") {
-    std::string local = dir_.file("put-" + std::to_string(counter_++));
-    writeFile(local, bytes);
-    return sh("touch -d " + quote(date) + " " + quote(local)) &&
-           sh("mcopy -m -o -i " + drive() + " " + quote(local) + " " + quote(target));
-  }
-  bool mkdir(const std::string& target) { return sh("mmd -i " + drive() + " " + quote(target)); }
-  bool del(const std::string& target) { return sh("mdel -i " + drive() + " " + quote(target)); }
-
- private:
-  std::string path_;
-  const TempDir& dir_;
-  uint64_t offset_;
-  bool ok_ = false;
-  int counter_ = 0;
-};
 
 // The context of a volume opened by hand.
-inline VolumeContext volumeContext(Reader* medium, const PatternMap* patterns = nullptr, int32_t index = 0,
-                                   Scanner::Callback* found = nullptr) {
+inline VolumeContext volumeContext(Reader* medium, const PatternMap* patterns = nullptr,
+                                   Scanner::Callback* found = nullptr, int32_t index = 0) {
   VolumeContext context;
   context.medium = medium;
   context.patterns = patterns;
@@ -143,88 +56,65 @@ inline VolumeContext volumeContext(Reader* medium, const PatternMap* patterns = 
   return context;
 }
 
-// The program's own pattern files from the build's program folder.
-inline ConfigRecord programConfig() {
-  ConfigRecord config;
-  config.set("Program Path", MZK_APP_DIR);
-  return config;
-}
-
-// A file case over an image, scanned with the program's pattern files.
-struct ScannedImage {
-  explicit ScannedImage(const std::string& path) : config(programConfig()), fileCase(config, allFileSystems()) {
-    auto* reader = new ReaderFile();
-    opened = reader->open(path.c_str());
-    fileCase.setReader(reader);
-    if (opened) report = runScan(fileCase, config, nullptr);
+// A volume in memory: one sector a cluster unless said otherwise, FATs just
+// large enough, a FAT12/16 root of 32 sectors; the medium is the volume.
+class MemoryVolume {
+ public:
+  MemoryVolume(int fatBits, uint32_t clusters, uint32_t sectorsPerCluster = 1) : bits_(fatBits) {
+    uint32_t fatSectors = uint32_t(((uint64_t(clusters) + 2) * fatBits / 8 + 512) / 512);
+    p.fatLba[0] = 1;
+    p.fatLba[1] = 1 + fatSectors;
+    p.rootDirectoryIsCluster = fatBits == 32;
+    p.rootDirectoryAddress = fatBits == 32 ? 2 : 1 + 2 * fatSectors;
+    p.dataClusterLba = 1 + 2 * fatSectors + (fatBits == 32 ? 0 : 32);
+    p.dataClusters = clusters;
+    p.sectorsPerCluster = sectorsPerCluster;
+    medium.bytes().assign((p.dataClusterLba + uint64_t(clusters) * sectorsPerCluster) * 512, 0);
+    medium.resized();
+    uint32_t end = endMark();
+    set(0, end & ~7u);  // the media byte 0xF8 and an end mark: a FAT as mkfs leaves it
+    set(1, end);
   }
-  // The found file with "fn" equal to `name`, or null.
-  const FileModule::File* byName(const std::string& name) const {
-    for (const auto& key : fileCase.order()) {
-      const FileModule::File* f = fileCase.findFile(key);
-      if (f && f->attributes.getString("fn") == name) return f;
+  uint32_t endMark() const { return bits_ == 32 ? 0x0FFFFFFF : bits_ == 16 ? 0xFFFF : 0xFFF; }
+  uint64_t fatByte(int copy, uint64_t offset) const { return p.fatLba[copy] * 512ull + offset; }
+  // Writes an entry into one FAT copy, or both (copy -1).
+  void set(uint64_t cluster, uint32_t value, int copy = -1) {
+    auto& b = medium.bytes();
+    for (int c = 0; c < 2; ++c) {
+      if (copy != -1 && copy != c) continue;
+      if (bits_ == 12) {
+        uint64_t at = fatByte(c, cluster * 3 / 2);
+        uint16_t both = uint16_t(b[at] | b[at + 1] << 8);
+        both = cluster & 1 ? uint16_t((both & 0x000F) | value << 4) : uint16_t((both & 0xF000) | (value & 0xFFF));
+        b[at] = uint8_t(both);
+        b[at + 1] = uint8_t(both >> 8);
+      } else {
+        for (int i = 0; i < bits_ / 8; ++i) b[fatByte(c, cluster * bits_ / 8) + i] = uint8_t(value >> (8 * i));
+      }
     }
-    return nullptr;
   }
-  std::vector<std::string> names() const {
-    std::vector<std::string> out;
-    for (const auto& key : fileCase.order()) {
-      const FileModule::File* f = fileCase.findFile(key);
-      if (f && f->attributes.has("fn")) out.push_back(f->attributes.getString("fn"));
-    }
-    return out;
+  // Links clusters into a chain that ends with an end mark.
+  void chain(std::initializer_list<uint32_t> clusters) {
+    const uint32_t* c = clusters.begin();
+    for (size_t i = 0; i < clusters.size(); ++i) set(c[i], i + 1 < clusters.size() ? c[i + 1] : endMark());
   }
-  // The whole file read back through the file case; empty on failure.
-  bool readBack(const FileModule::File& file, std::vector<uint8_t>& out) {
-    Reader* r = fileCase.readerFor(file);
-    if (!r) return false;
-    out.assign(file.size, 0);
-    return file.size == 0 || r->read(0, out.data(), file.size);
+  uint64_t clusterOffset(uint64_t cluster) const {
+    return (p.dataClusterLba + (cluster - 2) * p.sectorsPerCluster) * 512ull;
   }
+  // Fills each sector of a cluster with the cluster number plus the sector's
+  // index, so that reads show where they came from.
+  void stamp(uint64_t cluster) {
+    for (uint64_t i = 0; i < p.sectorsPerCluster * 512ull; ++i)
+      medium.bytes()[clusterOffset(cluster) + i] = uint8_t(cluster + i / 512);
+  }
+  void put(uint64_t offset, const std::string& bytes) { medium.put(offset, bytes); }
+  std::shared_ptr<Bitmap> firstCopyMap() const { return std::make_shared<Bitmap>(FatTable::tableSectors(p)); }
 
-  ConfigRecord config;
-  FileCase fileCase;
-  bool opened = false;
-  ScanReport report;
+  FatParameters p;
+  MemoryReader medium;
+
+ private:
+  int bits_;
 };
-
-// One 32-byte short directory entry.
-inline std::vector<uint8_t> shortEntry(const char* name11, uint8_t attributes, uint32_t cluster, uint32_t size,
-                                       uint16_t date = (45 << 9) | (6 << 5) | 15, uint16_t time = (10 << 11)) {
-  std::vector<uint8_t> e(32, 0);
-  memcpy(e.data(), name11, 11);
-  e[11] = attributes;
-  e[20] = static_cast<uint8_t>(cluster >> 16);
-  e[21] = static_cast<uint8_t>(cluster >> 24);
-  e[22] = static_cast<uint8_t>(time);
-  e[23] = static_cast<uint8_t>(time >> 8);
-  e[24] = static_cast<uint8_t>(date);
-  e[25] = static_cast<uint8_t>(date >> 8);
-  e[26] = static_cast<uint8_t>(cluster);
-  e[27] = static_cast<uint8_t>(cluster >> 8);
-  for (int i = 0; i < 4; ++i) e[28 + i] = static_cast<uint8_t>(size >> (8 * i));
-  return e;
-}
-
-// One long-name entry holding up to 13 UTF-16 characters of `chars`.
-inline std::vector<uint8_t> longEntry(uint8_t sequence, uint8_t checksum, const std::u16string& chars) {
-  std::vector<uint8_t> e(32, 0xFF);
-  e[0] = sequence;
-  e[11] = 0x0F;
-  e[12] = 0;
-  e[13] = checksum;
-  e[26] = e[27] = 0;
-  static const int at[13] = {1, 3, 5, 7, 9, 14, 16, 18, 20, 22, 24, 28, 30};
-  for (size_t i = 0; i < 13; ++i) {
-    uint16_t c = i < chars.size() ? chars[i] : (i == chars.size() ? 0 : 0xFFFF);
-    e[at[i]] = static_cast<uint8_t>(c);
-    e[at[i] + 1] = static_cast<uint8_t>(c >> 8);
-  }
-  return e;
-}
-
-inline void append(std::vector<uint8_t>& to, const std::vector<uint8_t>& bytes) {
-  to.insert(to.end(), bytes.begin(), bytes.end());
-}
 
 }  // namespace fattest

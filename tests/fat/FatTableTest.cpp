@@ -1,141 +1,96 @@
 // Allocation-table lookups: FAT12 entries across sector boundaries, the
-// three-sector groups, the FAT-copy map, and every failure path.
+// three-sector groups, the FAT-copy map, and every refusal.
 
 #include "fat/FatTable.h"
 
 #include <gtest/gtest.h>
 
-#include "MemoryVolume.h"
-#include "shell/DebugLog.h"
+#include "FatFixtures.h"
 
 using namespace fattest;
 
 namespace {
-FatEntryKind kindOf(FatTable& t, uint64_t cluster, uint64_t* value = nullptr) {
+
+// "kind value" of an entry, or "fail".
+std::string entry(FatTable& table, uint64_t cluster) {
   FatEntryKind kind = kFatEntryInvalid;
-  uint64_t v = 0;
-  EXPECT_TRUE(t.getEntry(cluster, kind, v)) << cluster;
-  if (value) *value = v;
-  return kind;
+  uint64_t value = 0;
+  if (!table.getEntry(cluster, kind, value)) return "fail";
+  return std::string(fatEntryKindName(kind)) + " " + std::to_string(value);
 }
+
 }  // namespace
 
-TEST(FatTable, Fat12EvenAndOddEntriesAcrossSectorBoundaries) {
-  MemoryVolume vol(12, 3000);
-  // 341 (odd) starts at byte 511, 682 (even) at 1023: both straddle sectors;
-  // 1365 (odd) lies in the second group at its byte 511.
-  const uint32_t clusters[] = {2, 3, 340, 341, 682, 683, 1024, 1365, 2999};
-  for (uint32_t c : clusters) vol.set(c, 0x100 + c % 0xE00);
-  FatTable table(&vol.medium);
-  ASSERT_TRUE(table.init(vol.p, vol.firstCopyMap()));
-  EXPECT_EQ(kFat12, table.fatType());
-  for (uint32_t c : clusters) {
-    uint64_t v = 0;
-    EXPECT_EQ(kFatEntryNext, kindOf(table, c, &v)) << c;
-    EXPECT_EQ(0x100 + c % 0xE00, v) << c;
+TEST(FatTable, EntriesOfEachWidthAcrossSectorsAndGroups) {
+  // FAT12: 341 (odd) starts at byte 511, 682 (even) at 1023, both straddling
+  // sectors; 1365 lies in the second group.  FAT16 and FAT32: the last entry
+  // of a group and the first of the next; FAT32 keeps 28 bits.
+  struct Case {
+    int bits;
+    uint32_t clusters;
+    std::vector<std::pair<uint32_t, uint32_t>> entries;
+    std::vector<std::pair<uint32_t, std::string>> expected;
+  } cases[] = {
+      {12, 3000, {{340, 0x123}, {341, 0x456}, {342, 0xFF7}, {682, 0x789}, {683, 0xABC}, {1365, 0xDEF}, {2999, 0xFFF}},
+       {{340, "next 291"}, {341, "next 1110"}, {342, "bad 4087"}, {343, "free 0"}, {682, "next 1929"},
+        {683, "next 2748"}, {1365, "next 3567"}, {2999, "end 4095"}}},
+      {16, 5000, {{767, 0xFFFF}, {768, 1234}, {4999, 0xFFF7}}, {{767, "end 65535"}, {768, "next 1234"}, {4999, "bad 65527"}}},
+      {32, 66000, {{383, 0xF0000005}, {384, 0x0FFFFFF7}, {65999, 0x0FFFFFF0}},
+       {{383, "next 5"}, {384, "bad 268435447"}, {65999, "reserved 268435440"}}},
+  };
+  for (const Case& c : cases) {
+    MemoryVolume vol(c.bits, c.clusters);
+    for (const auto& e : c.entries) vol.set(e.first, e.second);
+    FatTable table(&vol.medium);
+    ASSERT_TRUE(table.init(vol.p, vol.firstCopyMap())) << c.bits;
+    for (const auto& e : c.expected) EXPECT_EQ(e.second, entry(table, e.first)) << c.bits << ": " << e.first;
   }
-  EXPECT_EQ(kFatEntryFree, kindOf(table, 342));
-  vol.set(342, 0xFF7);
-  FatTable again(&vol.medium);
-  ASSERT_TRUE(again.init(vol.p, vol.firstCopyMap()));
-  EXPECT_EQ(kFatEntryBad, kindOf(again, 342));
-  EXPECT_EQ(kFatEntryNext, kindOf(again, 341)) << "neighbour unchanged";
-}
-
-TEST(FatTable, Fat16AndFat32GroupsAndMasking) {
-  MemoryVolume v16(16, 5000);
-  v16.set(767, 0xFFFF);
-  v16.set(768, 1234);
-  v16.set(4999, 0xFFF7);
-  FatTable t16(&v16.medium);
-  ASSERT_TRUE(t16.init(v16.p, v16.firstCopyMap()));
-  uint64_t value = 0;
-  EXPECT_EQ(kFatEntryEnd, kindOf(t16, 767));
-  EXPECT_EQ(kFatEntryNext, kindOf(t16, 768, &value));
-  EXPECT_EQ(1234u, value);
-  EXPECT_EQ(kFatEntryBad, kindOf(t16, 4999));
-
-  MemoryVolume v32(32, 66000);
-  v32.set(383, 0xF0000005);  // the top four bits are not part of the entry
-  v32.set(384, 0x0FFFFFF7);
-  v32.set(65999, 0x0FFFFFF0);
-  FatTable t32(&v32.medium);
-  ASSERT_TRUE(t32.init(v32.p, v32.firstCopyMap()));
-  EXPECT_EQ(kFatEntryNext, kindOf(t32, 383, &value));
-  EXPECT_EQ(5u, value);
-  EXPECT_EQ(kFatEntryBad, kindOf(t32, 384));
-  EXPECT_EQ(kFatEntryReserved, kindOf(t32, 65999));
 }
 
 TEST(FatTable, TheCopyMapChoosesTheFatOfEachSector) {
   MemoryVolume vol(16, 5000);
-  vol.set(10, 11, 0);
-  vol.set(10, 22, 1);
-  vol.set(300, 33, 0);  // FAT sector 1
-  vol.set(300, 44, 1);
-  vol.set(800, 55, 0);  // FAT sector 3, next group
-  vol.set(800, 66, 1);
+  const uint32_t clusters[] = {10, 300, 800};  // FAT sectors 0, 1 and 3 (the next group)
+  for (uint32_t c : clusters) {
+    vol.set(c, c + 1, 0);
+    vol.set(c, c + 2, 1);
+  }
   auto map = vol.firstCopyMap();
   map->set(1, true);
   map->set(3, true);
   FatTable table(&vol.medium);
   ASSERT_TRUE(table.init(vol.p, map));
-  uint64_t value = 0;
-  kindOf(table, 10, &value);
-  EXPECT_EQ(11u, value);
-  kindOf(table, 300, &value);
-  EXPECT_EQ(44u, value);
-  kindOf(table, 800, &value);
-  EXPECT_EQ(66u, value);
+  EXPECT_EQ("next 11", entry(table, 10));
+  EXPECT_EQ("next 302", entry(table, 300));
+  EXPECT_EQ("next 802", entry(table, 800));
 }
 
-TEST(FatTable, ClustersOutsideTheVolumeAreRefused) {
-  MemoryVolume vol(16, 5000);
-  FatTable table(&vol.medium);
-  ASSERT_TRUE(table.init(vol.p, vol.firstCopyMap()));
-  DebugLogCapture log;
-  FatEntryKind kind;
-  uint64_t value;
-  EXPECT_FALSE(table.getEntry(0, kind, value));
-  EXPECT_FALSE(table.getEntry(1, kind, value));
-  EXPECT_TRUE(table.getEntry(5001, kind, value));
-  EXPECT_FALSE(table.getEntry(5002, kind, value));
-  EXPECT_FALSE(table.getEntry(UINT64_MAX, kind, value));
-  EXPECT_NE(std::string::npos, log.text().find("FATReader(94): 5002\nFATReader(39): 5002\n"));
-}
-
-TEST(FatTable, AnUnreadableFatSectorIsReadFromTheOtherCopy) {
+TEST(FatTable, RefusesClustersOutsideTheVolumeAndUnreadableOrMissingSectors) {
   MemoryVolume vol(32, 66000);
-  vol.set(384, 385, 1);  // only the second copy knows this link
   FaultReader faulty(&vol.medium);
   faulty.failRange(vol.fatByte(0, 3 * 512), 512);  // the second group's first sector
   FatTable table(&faulty);
   ASSERT_TRUE(table.init(vol.p, vol.firstCopyMap()));
-  FatEntryKind kind;
-  uint64_t value = 0;
-  EXPECT_TRUE(table.getEntry(383, kind, value));
-  ASSERT_TRUE(table.getEntry(384, kind, value));
-  EXPECT_EQ(385u, value);
-  faulty.failRange(vol.fatByte(1, 3 * 512), 512);  // and in the second copy
+  for (uint64_t cluster : {uint64_t(0), uint64_t(1), uint64_t(66002), UINT64_MAX})
+    EXPECT_EQ("fail", entry(table, cluster)) << cluster;
+  EXPECT_EQ("free 0", entry(table, 66001));
+  EXPECT_EQ("free 0", entry(table, 383));
+  // A sector that cannot be read in the first copy is read in the second;
+  // one that can be read in neither fails.
+  vol.set(384, 385, 1);
+  EXPECT_EQ("next 385", entry(table, 384));
+  faulty.failRange(vol.fatByte(1, 3 * 512), 512);
   FatTable both(&faulty);
   ASSERT_TRUE(both.init(vol.p, vol.firstCopyMap()));
-  EXPECT_FALSE(both.getEntry(384, kind, value));
-}
+  EXPECT_EQ("fail", entry(both, 384));
 
-TEST(FatTable, AFatShorterThanItsClustersFailsAtItsEnd) {
-  MemoryVolume vol(16, 5000);
-  FatParameters p = vol.p;
-  p.fatLba[1] = p.fatLba[0] + 2;  // room for 512 entries only
-  auto map = std::make_shared<Bitmap>(FatTable::tableSectors(p));
-  EXPECT_EQ(2u, map->size());
-  FatTable table(&vol.medium);
-  ASSERT_TRUE(table.init(p, map));
-  DebugLogCapture log;
-  FatEntryKind kind;
-  uint64_t value;
-  EXPECT_TRUE(table.getEntry(511, kind, value));
-  EXPECT_FALSE(table.getEntry(512, kind, value));
-  EXPECT_NE(std::string::npos, log.text().find("FATReader(105): 0 3 2"));
+  // A FAT of two sectors holds the entries of clusters up to 511 only.
+  MemoryVolume small(16, 5000);
+  FatParameters p = small.p;
+  p.fatLba[1] = p.fatLba[0] + 2;
+  FatTable cut(&small.medium);
+  ASSERT_TRUE(cut.init(p, std::make_shared<Bitmap>(FatTable::tableSectors(p))));
+  EXPECT_EQ("free 0", entry(cut, 511));
+  EXPECT_EQ("fail", entry(cut, 512));
 }
 
 TEST(FatTable, InitRefusesBadGeometryAndMaps) {
@@ -143,7 +98,7 @@ TEST(FatTable, InitRefusesBadGeometryAndMaps) {
   FatTable table(&vol.medium);
   FatParameters p = vol.p;
   p.dataClusters = 0x0FFFFFF5;
-  EXPECT_FALSE(table.init(p, vol.firstCopyMap())) << "invalid type";
+  EXPECT_FALSE(table.init(p, vol.firstCopyMap())) << "no FAT type";
   p = vol.p;
   p.fatLba[1] = p.fatLba[0];
   EXPECT_FALSE(table.init(p, vol.firstCopyMap())) << "second FAT not after the first";
@@ -155,7 +110,7 @@ TEST(FatTable, TheMapCoversOnlyTheSectorsThatHoldEntries) {
   FatParameters p;
   p.fatLba[0] = 32;
   p.fatLba[1] = 32 + 0x40000000u;  // a bogus, huge FAT
-  p.dataClusters = 70000;          // FAT32: 280008 bytes of entries
+  p.dataClusters = 70000;          // FAT32: 280008 bytes of entries, 547 sectors
   EXPECT_EQ(549u, FatTable::tableSectors(p));
   p.fatLba[1] = 32 + 100;
   EXPECT_EQ(100u, FatTable::tableSectors(p));

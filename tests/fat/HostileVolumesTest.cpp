@@ -4,15 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "FatFixtures.h"
-#include "engine/FileCase.h"
-#include "engine/ScanRun.h"
-#include "filesystems/FileSystems.h"
-#include "shell/Config.h"
 #include "tests/support/MemoryReader.h"
+#include "tests/support/ScannedCase.h"
 #include "tests/support/Tools.h"
-
-using namespace fattest;
 
 TEST(HostileVolumes, BootSectorsInEverySectorKeepABoundedNumberOfVolumes) {
   // Each sector is both a FAT16-looking boot sector (FATs at the next two
@@ -33,10 +27,7 @@ TEST(HostileVolumes, BootSectorsInEverySectorKeepABoundedNumberOfVolumes) {
   std::string image;
   for (int s = 0; s < 16384; ++s) image += sector;  // 8 MiB
 
-  ConfigRecord config = programConfig();
-  FileCase fileCase(config, allFileSystems());
-  fileCase.setReader(new MemoryReader(image.data(), image.size()));
-  runScan(fileCase, config, nullptr);
-  EXPECT_LE(fileCase.volumeCount(), FileCase::kMaxVolumes);
-  EXPECT_GT(fileCase.volumeCount(), 0u);
+  mzktest::ScannedCase scanned(new MemoryReader(image.data(), image.size()));
+  EXPECT_LE(scanned.fileCase().volumeCount(), FileCase::kMaxVolumes);
+  EXPECT_GT(scanned.fileCase().volumeCount(), 0u);
 }

@@ -5,325 +5,208 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <cstdio>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
-#include "tests/support/Tools.h"
-#include "shell/DebugLog.h"
 #include "tests/recover/RecoverFixtures.h"
+
+using namespace mzktest;
 
 namespace {
 
-std::string bytesText(const std::vector<uint8_t>& v, size_t from, size_t length) {
-  return std::string(reinterpret_cast<const char*>(v.data()) + from, length);
+FileModule::File named(uint64_t offset, uint64_t size, const std::string& fn) {
+  FileModule::File file = foundFile(offset, size, "jpg");
+  file.attributes.set("fn", fn);
+  return file;
 }
-
-const char kQuestion[] =
-    "Cannot recover file\nSource: Type: jpeg, Offset: 4096, Size: 10\nDestination: %s\n\nDo you want to continue?";
 
 }  // namespace
 
-// ---- names -------------------------------------------------------------
-
-TEST(FileRecovererNames, OffsetSizeAndType) {
-  FileRecoverer r(nullptr, nullptr, nullptr, 0, "/out");
-  EXPECT_EQ(r.destinationPath(foundFile(1048576, 2000000, "jpeg")), "/out/1048576-2000000.jpeg");
-}
-
-TEST(FileRecovererNames, FragmentedFileGetsTheMarkBeforeTheExtension) {
+TEST(FileRecovererNames, OffsetSizeFragmentMarkAndTypeMadeSafe) {
+  FileModule::File fragmented = foundFile(8192, 300, "jpg");
+  fragmented.attributes.setBool("fragmented", true);
+  const std::pair<FileModule::File, const char*> cases[] = {
+      {foundFile(1048576, 2000000), "/out/1048576-2000000.jpeg"},
+      {fragmented, "/out/8192-300f.jpg"},
+      {foundFile(0, 5, ""), "/out/0-5."},
+      {foundFile(1, 2, "/../../etc/passwd"), "/out/1-2._.._.._etc_passwd"},
+      {foundFile(1, 2, std::string("jp\0g", 4)), "/out/1-2.jp_g"},
+      {foundFile(1, 2, "a\nb"), "/out/1-2.a_b"},
+  };
   FileRecoverer r(nullptr, nullptr, nullptr, 0, "/out/");
-  FileModule::File file = foundFile(8192, 300, "jpg");
-  file.attributes.setBool("fragmented", true);
-  EXPECT_EQ(r.destinationPath(file), "/out/8192-300f.jpg");
-  file.attributes.setBool("fragmented", false);
-  EXPECT_EQ(r.destinationPath(file), "/out/8192-300.jpg");
-}
-
-TEST(FileRecovererNames, MissingTypeEndsInAFullStop) {
-  FileRecoverer r(nullptr, nullptr, nullptr, 0, "out");
-  EXPECT_EQ(r.destinationPath(foundFile(0, 5, "")), "out/0-5.");
-}
-
-TEST(FileRecovererNames, TypeFromTheMediumCannotLeaveTheFolder) {
-  FileRecoverer r(nullptr, nullptr, nullptr, 0, "/out");
-  EXPECT_EQ(r.destinationPath(foundFile(1, 2, "/../../etc/passwd")), "/out/1-2._.._.._etc_passwd");
-  std::string withNul("jp\0g", 4);
-  EXPECT_EQ(r.destinationPath(foundFile(1, 2, withNul)), "/out/1-2.jp_g");
-  EXPECT_EQ(r.destinationPath(foundFile(1, 2, "a\nb")), "/out/1-2.a_b");
-}
-
-TEST(FileRecovererNames, SourceTextNamesTypeOffsetAndSize) {
-  EXPECT_EQ(FileRecoverer::sourceTextOf(foundFile(4096, 10)), "Type: jpeg, Offset: 4096, Size: 10");
-}
-
-TEST(FileRecovererNames, KeptNameIsTheFatNameMadeSafe) {
-  FileRecoverer r(nullptr, nullptr, nullptr, 0, "/out");
-  FileModule::File file = foundFile(4096, 10, "jpg");
-  file.attributes.set("fn", "IMG_0001.JPG");
-  EXPECT_EQ(r.namedPath(file), "");  // off by default
+  for (const auto& c : cases) EXPECT_EQ(c.second, r.destinationPath(c.first));
+  EXPECT_EQ("Type: jpeg, Offset: 4096, Size: 10", FileRecoverer::sourceTextOf(foundFile(4096, 10)));
+  EXPECT_EQ("", r.namedPath(named(4096, 10, "IMG_0001.JPG"))) << "names are kept only when asked";
   r.setKeepNames(true);
-  EXPECT_EQ(r.namedPath(file), "/out/IMG_0001.JPG");
-  file.attributes.set("fn", "..");
-  EXPECT_EQ(r.namedPath(file), "/out/_");
-  EXPECT_EQ(r.namedPath(foundFile(1, 2)), "");
+  EXPECT_EQ("/out/IMG_0001.JPG", r.namedPath(named(4096, 10, "IMG_0001.JPG")));
+  EXPECT_EQ("/out/_", r.namedPath(named(4096, 10, "..")));
+  EXPECT_EQ("", r.namedPath(foundFile(1, 2)));
 }
 
-// ---- contents ----------------------------------------------------------
-
-TEST(FileRecovererContents, FileIsWrittenByteExactWithProgress) {
-  auto medium = patternBytes(200000);
-  CaseOverMemory c(medium);
+TEST(FileRecovererContents, WrittenByteExactWithProgressAndDigests) {
+  const std::string medium = randomBytes(200000, 1);
+  CaseOverMemory m(medium);
   RecoverTempDir out;
   ProgressRecorder progress;
-  FileRecoverer r(&progress, nullptr, &c.fileCase(), 70000, out.path());
+  FileRecoverer r(&progress, nullptr, &m.fileCase(), 70000, out.path());
   r.setHashing(true);
-  FileModule::File file = foundFile(4096, 70000);
-  ASSERT_TRUE(r.recover(file));
-  EXPECT_EQ(r.lastPath(), out.file("4096-70000.jpeg"));
-  EXPECT_EQ(readText(r.lastPath()), bytesText(medium, 4096, 70000));
-  EXPECT_EQ(progress.position, 70000u);
-  EXPECT_EQ(progress.texts[0], "Type: jpeg, Offset: 4096, Size: 70000");
-  EXPECT_EQ(progress.texts[1], out.file("4096-70000.jpeg"));
-  EXPECT_EQ(r.lastMd5(), mzktest::shOutput("md5sum " + mzktest::quote(r.lastPath())).substr(0, 32));
-  EXPECT_EQ(r.lastSha256(), mzktest::shOutput("sha256sum " + mzktest::quote(r.lastPath())).substr(0, 64));
+  ASSERT_TRUE(r.recover(foundFile(4096, 70000)));
+  EXPECT_EQ(out.file("4096-70000.jpeg"), r.lastPath());
+  EXPECT_TRUE(readFile(r.lastPath()) == medium.substr(4096, 70000));
+  EXPECT_EQ(70000u, progress.position);
+  EXPECT_EQ("Type: jpeg, Offset: 4096, Size: 70000", progress.texts[0]);
+  EXPECT_EQ(out.file("4096-70000.jpeg"), progress.texts[1]);
+  EXPECT_EQ(shOutput("md5sum " + quote(r.lastPath())).substr(0, 32), r.lastMd5());
+  EXPECT_EQ(shOutput("sha256sum " + quote(r.lastPath())).substr(0, 64), r.lastSha256());
   struct stat st;
-  ASSERT_EQ(stat(r.lastPath().c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777 & ~0022, 0644u & ~0022u);
-}
-
-TEST(FileRecovererContents, SizeZeroGivesAnEmptyFile) {
-  CaseOverMemory c(patternBytes(4096));
-  RecoverTempDir out;
-  FileRecoverer r(nullptr, nullptr, &c.fileCase(), 0, out.path());
+  ASSERT_EQ(0, stat(r.lastPath().c_str(), &st));
+  EXPECT_EQ(0644u & ~0022u, st.st_mode & 0777 & ~0022u);
+  // Empty files, also a FAT file without a first cluster, and a path given.
   ASSERT_TRUE(r.recover(foundFile(512, 0)));
-  EXPECT_TRUE(out.exists("512-0.jpeg"));
-  EXPECT_EQ(readText(out.file("512-0.jpeg")), "");
-}
-
-TEST(FileRecovererContents, EmptyFatFileWithFirstClusterZeroGivesAnEmptyFile) {
-  CaseOverMemory c(patternBytes(4096));
-  RecoverTempDir out;
-  FileRecoverer r(nullptr, nullptr, &c.fileCase(), 0, out.path());
-  FileModule::File file = foundFile(UINT64_MAX, 0, "txt");
-  file.attributes.setInt32("fs", 0);
-  ASSERT_TRUE(r.recover(file));
-  EXPECT_EQ(out.names(), std::vector<std::string>{"18446744073709551615-0.txt"});
-  EXPECT_EQ(r.lastFailure(), FileRecoverer::NoFailure);
-}
-
-TEST(FileRecovererContents, RecoverToUsesTheGivenPath) {
-  auto medium = patternBytes(10000);
-  CaseOverMemory c(medium);
-  RecoverTempDir out;
-  ProgressRecorder progress;
-  FileRecoverer r(&progress, nullptr, &c.fileCase(), 0, "/nowhere");
+  FileModule::File fat = foundFile(UINT64_MAX, 0, "txt");
+  fat.attributes.setInt32("fs", 0);
+  ASSERT_TRUE(r.recover(fat));
   ASSERT_TRUE(r.recoverTo(foundFile(0, 1000, "img"), "Raw Data, Offset: 0, Size: 1000", out.file("card.img")));
-  EXPECT_EQ(readText(out.file("card.img")), bytesText(medium, 0, 1000));
-  EXPECT_EQ(progress.texts[0], "Raw Data, Offset: 0, Size: 1000");
+  EXPECT_EQ("Raw Data, Offset: 0, Size: 1000", progress.texts[0]);
+  EXPECT_EQ((std::vector<std::string>{"18446744073709551615-0.txt", "4096-70000.jpeg", "512-0.jpeg", "card.img"}),
+            out.names());
+  EXPECT_EQ("", readFile(out.file("512-0.jpeg")));
+  EXPECT_TRUE(readFile(out.file("card.img")) == medium.substr(0, 1000));
 }
 
-// ---- never overwrite ---------------------------------------------------
-
-TEST(FileRecovererNoOverwrite, SecondRecoveryIntoTheSameFolderKeepsBothFiles) {
-  auto first = patternBytes(10000, 1);
-  auto second = patternBytes(10000, 2);
+TEST(FileRecovererNoOverwrite, ClashesTakeTheNextFreeName) {
+  const std::string medium = randomBytes(20000, 2);
+  CaseOverMemory m(medium);
   RecoverTempDir out;
-  {
-    CaseOverMemory c(first);
-    FileRecoverer r(nullptr, nullptr, &c.fileCase(), 0, out.path());
-    ASSERT_TRUE(r.recover(foundFile(512, 2000)));
-  }
-  CaseOverMemory c(second);
-  FileRecoverer r(nullptr, nullptr, &c.fileCase(), 0, out.path());
-  ASSERT_TRUE(r.recover(foundFile(512, 2000)));
-  EXPECT_EQ(r.lastPath(), out.file("512-2000-1.jpeg"));
-  ASSERT_TRUE(r.recover(foundFile(512, 2000)));
-  EXPECT_EQ(r.lastPath(), out.file("512-2000-2.jpeg"));
-  EXPECT_EQ(readText(out.file("512-2000.jpeg")), bytesText(first, 512, 2000));
-  EXPECT_EQ(readText(out.file("512-2000-1.jpeg")), bytesText(second, 512, 2000));
-}
-
-TEST(FileRecovererNoOverwrite, ClashWithoutExtensionAppendsTheNumber) {
-  CaseOverMemory c(patternBytes(10000));
-  RecoverTempDir out;
+  out.write("512-2000.jpeg", "earlier");
   out.write("card", "precious");
-  FileRecoverer r(nullptr, nullptr, &c.fileCase(), 0, out.path());
-  ASSERT_TRUE(r.recoverTo(foundFile(0, 100), "x", out.file("card")));
-  EXPECT_EQ(r.lastPath(), out.file("card-1"));
-  EXPECT_EQ(readText(out.file("card")), "precious");
-}
-
-TEST(FileRecovererNoOverwrite, SymlinkAtTheNameIsNotFollowed) {
-  CaseOverMemory c(patternBytes(10000));
-  RecoverTempDir out;
   out.write("target", "keep");
-  ASSERT_EQ(symlink(out.file("target").c_str(), out.file("0-100.jpeg").c_str()), 0);
-  FileRecoverer r(nullptr, nullptr, &c.fileCase(), 0, out.path());
-  ASSERT_TRUE(r.recover(foundFile(0, 100)));
-  EXPECT_EQ(r.lastPath(), out.file("0-100-1.jpeg"));
-  EXPECT_EQ(readText(out.file("target")), "keep");
-}
-
-TEST(FileRecovererNoOverwrite, KeptNameClashPutsTheOffsetBeforeTheExtension) {
-  auto medium = patternBytes(20000);
-  CaseOverMemory c(medium);
-  RecoverTempDir out;
-  FileRecoverer r(nullptr, nullptr, &c.fileCase(), 0, out.path());
+  ASSERT_EQ(0, symlink(out.file("target").c_str(), out.file("0-100.jpeg").c_str()));
+  FileRecoverer r(nullptr, nullptr, &m.fileCase(), 0, out.path());
+  const std::pair<FileModule::File, const char*> cases[] = {
+      {foundFile(512, 2000), "512-2000-1.jpeg"},
+      {foundFile(512, 2000), "512-2000-2.jpeg"},
+      {foundFile(0, 100), "0-100-1.jpeg"},  // a symbolic link is not followed
+  };
+  for (const auto& c : cases) {
+    ASSERT_TRUE(r.recover(c.first));
+    EXPECT_EQ(out.file(c.second), r.lastPath());
+  }
+  ASSERT_TRUE(r.recoverTo(foundFile(0, 100), "x", out.file("card")));
+  EXPECT_EQ(out.file("card-1"), r.lastPath());
+  // Kept names: on a clash the offset goes before the extension.
   r.setKeepNames(true);
-  FileModule::File a = foundFile(1024, 100, "jpg");
-  a.attributes.set("fn", "IMG_0001.JPG");
-  FileModule::File b = foundFile(8192, 100, "jpg");
-  b.attributes.set("fn", "IMG_0001.JPG");
-  ASSERT_TRUE(r.recover(a));
-  ASSERT_TRUE(r.recover(b));
-  EXPECT_EQ(r.lastPath(), out.file("IMG_0001-8192.JPG"));
-  ASSERT_TRUE(r.recover(b));
-  EXPECT_EQ(r.lastPath(), out.file("IMG_0001-8192-1.JPG"));
-  EXPECT_EQ(readText(out.file("IMG_0001.JPG")), bytesText(medium, 1024, 100));
-  EXPECT_EQ(readText(out.file("IMG_0001-8192.JPG")), bytesText(medium, 8192, 100));
-  // A file without a FAT name keeps the usual name.
-  ASSERT_TRUE(r.recover(foundFile(512, 10)));
-  EXPECT_EQ(r.lastPath(), out.file("512-10.jpeg"));
+  for (const char* expected : {"IMG_0001.JPG", "IMG_0001-8192.JPG", "IMG_0001-8192-1.JPG"}) {
+    ASSERT_TRUE(r.recover(named(8192, 100, "IMG_0001.JPG")));
+    EXPECT_EQ(out.file(expected), r.lastPath());
+  }
+  // Data that another file also claims does not take the name.
+  FileModule::File crossLinked = named(9216, 100, "OTHER.JPG");
+  crossLinked.attributes.setBool("crosslinked", true);
+  ASSERT_TRUE(r.recover(crossLinked));
+  EXPECT_EQ(out.file("9216-100.jpg"), r.lastPath());
+  EXPECT_EQ("earlier", readFile(out.file("512-2000.jpeg")));
+  EXPECT_EQ("precious", readFile(out.file("card")));
+  EXPECT_EQ("keep", readFile(out.file("target")));
+  EXPECT_TRUE(readFile(out.file("512-2000-1.jpeg")) == medium.substr(512, 2000));
+  EXPECT_TRUE(readFile(out.file("IMG_0001-8192.JPG")) == medium.substr(8192, 100));
 }
 
-// ---- failures and questions --------------------------------------------
-
-TEST(FileRecovererFailures, UncreatableOutputAsksAndYesGoesOn) {
-  CaseOverMemory c(patternBytes(10000));
+TEST(FileRecovererFailures, QuestionsAnswersAndWhatIsLeftBehind) {
+  CaseOverMemory m(randomBytes(10000, 1));
   RecoverTempDir out;
-  ScriptedQuestions questions({0});
-  DebugLogCapture log;
+  // Yes goes on, and the next failure asks again.
+  ScriptedQuestions yes({0, 0});
   std::string missing = out.file("no/such/folder");
-  FileRecoverer r(nullptr, &questions, &c.fileCase(), 0, missing);
+  FileRecoverer r(nullptr, &yes, &m.fileCase(), 0, missing);
   EXPECT_FALSE(r.recover(foundFile(4096, 10)));
-  EXPECT_EQ(r.lastFailure(), FileRecoverer::CannotCreate);
-  ASSERT_EQ(questions.asked.size(), 1u);
-  char expected[512];
-  snprintf(expected, sizeof expected, kQuestion, (missing + "/4096-10.jpeg").c_str());
-  EXPECT_EQ(questions.asked[0], expected);
-  EXPECT_EQ(questions.kinds[0], Questions::Question);
-  EXPECT_NE(log.text().find("FileRecoverer(78): " + missing + "/4096-10.jpeg"), std::string::npos);
-  // Without yes-to-all the next failure asks again.
   EXPECT_FALSE(r.recover(foundFile(4096, 10)));
-  EXPECT_EQ(questions.asked.size(), 2u);
+  EXPECT_EQ(FileRecoverer::CannotCreate, r.lastFailure());
+  ASSERT_EQ(2u, yes.asked.size());
+  EXPECT_EQ("Cannot recover file\nSource: Type: jpeg, Offset: 4096, Size: 10\nDestination: " + missing +
+                "/4096-10.jpeg\n\nDo you want to continue?",
+            yes.asked[0]);
+  EXPECT_EQ(Questions::Question, yes.kinds[0]);
+  // Yes to all silences the later failures.
+  ScriptedQuestions all({Questions::Checked});
+  FileRecoverer quiet(nullptr, &all, &m.fileCase(), 0, missing);
+  for (uint64_t at : {0, 512, 1024}) EXPECT_FALSE(quiet.recover(foundFile(at, 10)));
+  EXPECT_EQ(1u, all.asked.size());
+  // No stops the command; the files before it stay, and a file that could
+  // not be read at all leaves no empty decoy.
+  ScriptedQuestions no({Questions::NotYes});
+  FileRecoverer stopping(nullptr, &no, &m.fileCase(), 0, out.path());
+  ASSERT_TRUE(stopping.recover(foundFile(0, 10)));
+  EXPECT_THROW(stopping.recover(foundFile(20000, 10)), InterruptedException);
+  EXPECT_EQ(FileRecoverer::NoReader, stopping.lastFailure());
+  EXPECT_EQ(std::vector<std::string>{"0-10.jpeg"}, out.names());
 }
 
-TEST(FileRecovererFailures, YesToAllSilencesLaterFailures) {
-  CaseOverMemory c(patternBytes(10000));
-  RecoverTempDir out;
-  ScriptedQuestions questions({Questions::Checked});
-  FileRecoverer r(nullptr, &questions, &c.fileCase(), 0, out.file("missing"));
-  EXPECT_FALSE(r.recover(foundFile(0, 10)));
-  EXPECT_FALSE(r.recover(foundFile(512, 10)));
-  EXPECT_FALSE(r.recover(foundFile(1024, 10)));
-  EXPECT_EQ(questions.asked.size(), 1u);
-}
-
-TEST(FileRecovererFailures, NoStopsTheCommandAndEarlierFilesRemain) {
-  CaseOverMemory c(patternBytes(10000));
-  RecoverTempDir out;
-  ScriptedQuestions questions({Questions::NotYes});
-  FileRecoverer r(nullptr, &questions, &c.fileCase(), 0, out.path());
-  ASSERT_TRUE(r.recover(foundFile(0, 10)));
-  ASSERT_TRUE(r.recover(foundFile(512, 10)));
-  EXPECT_THROW(r.recover(foundFile(20000, 10)), InterruptedException);  // no reader
-  EXPECT_EQ(questions.asked.size(), 1u);
-  EXPECT_EQ(out.names(), (std::vector<std::string>{"0-10.jpeg", "512-10.jpeg"}));
-}
-
-TEST(FileRecovererFailures, NoReaderLeavesNoEmptyFileBehind) {
-  CaseOverMemory c(patternBytes(4096));
-  RecoverTempDir out;
-  DebugLogCapture log;
-  FileRecoverer r(nullptr, nullptr, &c.fileCase(), 0, out.path());
-  EXPECT_FALSE(r.recover(foundFile(4096, 10)));
-  EXPECT_EQ(r.lastFailure(), FileRecoverer::NoReader);
-  EXPECT_TRUE(out.names().empty());
-  std::string text = log.text();
-  EXPECT_LT(text.find("FileReader(11)"), text.find("FileRecoverer(111)"));
-}
-
-TEST(FileRecovererFailures, WriteFailurePartWayKeepsWhatWasWrittenAndAsks) {
-  CaseOverMemory c(patternBytes(200000));
+TEST(FileRecovererFailures, AWriteFailurePartWayRemovesTheFileAndAsks) {
+  CaseOverMemory m(randomBytes(200000, 1));
   RecoverTempDir out;
   ScriptedQuestions questions({0});
-  DebugLogCapture log;
-  FileRecoverer r(nullptr, &questions, &c.fileCase(), 0, out.path());
+  FileRecoverer r(nullptr, &questions, &m.fileCase(), 0, out.path());
   // A file-size limit makes the disk "full" after 40000 bytes.
-  struct rlimit old;
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-  struct rlimit small = old;
+  struct rlimit old, small;
+  ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &old));
+  small = old;
   small.rlim_cur = 40000;
   void (*oldHandler)(int) = signal(SIGXFSZ, SIG_IGN);
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &small));
   bool ok = r.recover(foundFile(0, 100000));
   setrlimit(RLIMIT_FSIZE, &old);
   signal(SIGXFSZ, oldHandler);
   EXPECT_FALSE(ok);
-  EXPECT_EQ(r.lastFailure(), FileRecoverer::CannotWrite);
-  EXPECT_EQ(questions.asked.size(), 1u);
-  EXPECT_EQ(readText(out.file("0-100000.jpeg")).size(), 40000u);
-  EXPECT_EQ(r.bytesWritten(), 40000u);
-  std::string text = log.text();
-  size_t write = text.find("FileRecoverer(98)");
-  size_t piece = text.find("FileReader(29)");
-  size_t file = text.find("FileRecoverer(111)");
-  ASSERT_NE(write, std::string::npos);
-  EXPECT_LT(write, piece);
-  EXPECT_LT(piece, file);
-  EXPECT_NE(file, std::string::npos);
+  EXPECT_EQ(FileRecoverer::CannotWrite, r.lastFailure());
+  EXPECT_EQ(1u, questions.asked.size());
+  EXPECT_TRUE(out.names().empty()) << "nothing incomplete is left";
+  EXPECT_EQ(40000u, r.bytesWritten());
 }
 
-TEST(FileRecovererCancel, CancelInTheProgressPassesOut) {
-  CaseOverMemory c(patternBytes(200000));
+TEST(FileRecovererFailures, CancelInTheProgressPassesOutWithoutAQuestion) {
+  CaseOverMemory m(randomBytes(200000, 1));
   RecoverTempDir out;
   ProgressRecorder progress;
   progress.stopAfter = 2;
   ScriptedQuestions questions;
-  FileRecoverer r(&progress, &questions, &c.fileCase(), 0, out.path());
+  FileRecoverer r(&progress, &questions, &m.fileCase(), 0, out.path());
   EXPECT_THROW(r.recover(foundFile(0, 100000)), InterruptedException);
   EXPECT_TRUE(questions.asked.empty());
-  EXPECT_EQ(r.bytesWritten(), 0u);
+  EXPECT_EQ(0u, r.bytesWritten());
 }
 
-// ---- honest counts -----------------------------------------------------
-
-TEST(FileRecovererCounts, UnreadableBytesAreCountedPerFileAndPerCommand) {
-  auto medium = patternBytes(200000);
-  CaseOverMemory c(medium);
-  c.faults().failRange(10000, 1);
-  c.faults().failRange(50000, 600);
+TEST(FileRecovererCounts, UnreadableBytesPerFileAndPerCommand) {
+  const std::string medium = randomBytes(200000, 1);
+  CaseOverMemory m(medium);
+  m.faults().failRange(10000, 1);
+  m.faults().failRange(50000, 600);
   RecoverTempDir out;
-  FileRecoverer r(nullptr, nullptr, &c.fileCase(), 0, out.path());
-  ASSERT_TRUE(r.recover(foundFile(9728, 1024)));  // one bad sector of the file
-  EXPECT_EQ(r.lastUnreadableBytes(), 512u);
-  ASSERT_EQ(r.lastUnreadableRanges().size(), 1u);
-  EXPECT_EQ(r.lastUnreadableRanges()[0].first, 0u);
-  ASSERT_TRUE(r.recover(foundFile(1024, 1000)));  // clean
-  EXPECT_EQ(r.lastUnreadableBytes(), 0u);
-  ASSERT_TRUE(r.recover(foundFile(49664, 2048)));  // bytes 50000..50600: sectors 0 and 1 of the file
-  EXPECT_EQ(r.lastUnreadableBytes(), 1024u);
-  EXPECT_EQ(r.totalUnreadableBytes(), 1536u);
-  EXPECT_EQ(r.filesWithUnreadableBytes(), 2u);
-  std::string written = readText(r.lastPath());
-  EXPECT_EQ(written.substr(0, 1024), std::string(1024, '\0'));
-  EXPECT_EQ(written.substr(1024), bytesText(medium, 49664 + 1024, 1024));
+  FileRecoverer r(nullptr, nullptr, &m.fileCase(), 0, out.path());
+  const struct {
+    uint64_t offset, size, unreadable;
+  } cases[] = {{9728, 1024, 512}, {1024, 1000, 0}, {49664, 2048, 1024}};  // the last: its sectors 0 and 1
+  for (const auto& c : cases) {
+    ASSERT_TRUE(r.recover(foundFile(c.offset, c.size)));
+    EXPECT_EQ(c.unreadable, r.lastUnreadableBytes()) << c.offset;
+  }
+  ASSERT_EQ(1u, r.lastUnreadableRanges().size());
+  EXPECT_EQ(0u, r.lastUnreadableRanges()[0].first);
+  EXPECT_EQ(1536u, r.totalUnreadableBytes());
+  EXPECT_EQ(2u, r.filesWithUnreadableBytes());
+  EXPECT_TRUE(readFile(r.lastPath()) == std::string(1024, '\0') + medium.substr(49664 + 1024, 1024));
 }
 
-// ---- the medium guard --------------------------------------------------
-
-TEST(FileRecovererGuard, DestinationOnTheMediumIsRefused) {
-  CaseOverMemory c(patternBytes(10000));
+TEST(FileRecovererGuard, ADestinationOnTheMediumIsRefused) {
+  CaseOverMemory m(randomBytes(10000, 1));
   RecoverTempDir out;
   struct stat st;
-  ASSERT_EQ(stat(out.path().c_str(), &st), 0);
+  ASSERT_EQ(0, stat(out.path().c_str(), &st));
   ScriptedQuestions questions({0});
-  FileRecoverer r(nullptr, &questions, &c.fileCase(), 0, out.path());
-  // Pretend the destination folder is the medium.
-  r.setMedium(mediumIdentityOf(st.st_dev, st.st_ino));
+  FileRecoverer r(nullptr, &questions, &m.fileCase(), 0, out.path());
+  r.setMedium(mediumIdentityOf(st.st_dev, st.st_ino));  // as if the folder were on the medium
   EXPECT_FALSE(r.recover(foundFile(0, 10)));
-  EXPECT_EQ(r.lastFailure(), FileRecoverer::OnMedium);
+  EXPECT_EQ(FileRecoverer::OnMedium, r.lastFailure());
   EXPECT_TRUE(out.names().empty());
-  EXPECT_EQ(questions.asked.size(), 1u);
+  EXPECT_EQ(1u, questions.asked.size());
 }

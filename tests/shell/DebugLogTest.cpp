@@ -1,85 +1,44 @@
 // Targets of the debug log and the capture used by tests.
 
 #include "shell/DebugLog.h"
+#include "shell/BoundedLogBuffer.h"
 
-#include <glib.h>
-#include <glib/gstdio.h>
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <iostream>
-#include <sstream>
 
-namespace {
+#include "tests/support/TempDir.h"
+#include "tests/support/Tools.h"
 
-// Each case chooses a target; afterwards the log is quiet again.
-class DebugLogTargets : public ::testing::Test {
- protected:
-  void TearDown() override { openDebugLog("null"); }
-};
-
-std::string fileText(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-}  // namespace
-
-TEST_F(DebugLogTargets, MemoryKeepsEverythingWritten) {
-  openDebugLog("ostringstream");
-  EXPECT_STREQ("ostringstream", debugLogKind);
-  std::string before = debugLogText();
-  dlog() << "Config(193): /x\n";
-  dlog() << "Config(197)\n";
-  EXPECT_EQ(before + "Config(193): /x\nConfig(197)\n", debugLogText());
-}
-
-TEST_F(DebugLogTargets, NoTargetMeansMemory) {
-  openDebugLog(nullptr);
-  EXPECT_STREQ("ostringstream", debugLogKind);
-}
-
-TEST_F(DebugLogTargets, NullDropsAndStaysGood) {
+TEST(DebugLog, EachTargetKeepsOrDropsWhatIsWritten) {
+  mzktest::TempDir dir;
+  std::string file = dir.file("debug.log");
+  mzktest::writeFile(file, "old content that must go\n");
+  const struct {
+    const char* target;
+    const char* kind;
+    bool kept;
+  } cases[] = {{"ostringstream", "ostringstream", true}, {nullptr, "ostringstream", true}, {"null", "null", false},
+               {"stderr", "stderr", false},              {"", "stderr", false},
+               {"/nonexistent-folder-for-mzk/debug.log", "stderr", false}, {file.c_str(), "ofstream", false}};
+  for (const auto& c : cases) {
+    openDebugLog(c.target);
+    EXPECT_STREQ(c.kind, debugLogKind) << (c.target ? c.target : "nullptr");
+    if (std::string(c.kind) == "stderr") {
+      EXPECT_EQ(&std::cerr, debugLog);
+      continue;
+    }
+    std::string before = debugLogText();
+    dlog() << "main(20): mzk\n";
+    dlog().flush();
+    EXPECT_TRUE(dlog().good());
+    EXPECT_EQ(c.kept ? before + "main(20): mzk\n" : "", debugLogText()) << c.kind;
+  }
+  EXPECT_EQ("main(20): mzk\n", mzktest::readFile(file)) << "the file is started afresh";
   openDebugLog("null");
-  EXPECT_STREQ("null", debugLogKind);
-  dlog() << "dropped " << 42 << std::string(100000, 'x') << "\n";
-  EXPECT_TRUE(dlog().good());
-  EXPECT_EQ("", debugLogText());
 }
 
-TEST_F(DebugLogTargets, StderrIsTheStandardErrorStream) {
-  openDebugLog("stderr");
-  EXPECT_STREQ("stderr", debugLogKind);
-  EXPECT_EQ(&std::cerr, debugLog);
-}
-
-TEST_F(DebugLogTargets, FileIsTruncatedAndWritten) {
-  gchar* dir = g_dir_make_tmp("mzk-log-XXXXXX", nullptr);
-  std::string path = std::string(dir) + "/debug.log";
-  std::ofstream(path) << "old content that must go\n";
-  openDebugLog(path.c_str());
-  EXPECT_STREQ("ofstream", debugLogKind);
-  dlog() << "main(20): mzk\n";
-  dlog().flush();
-  EXPECT_EQ("main(20): mzk\n", fileText(path));
-  EXPECT_EQ("", debugLogText());
-  openDebugLog("null");
-  g_remove(path.c_str());
-  g_rmdir(dir);
-  g_free(dir);
-}
-
-TEST_F(DebugLogTargets, UnopenableFileOrEmptyNameFallsBackToStderr) {
-  openDebugLog("/nonexistent-folder-for-mzk/debug.log");
-  EXPECT_STREQ("stderr", debugLogKind);
-  EXPECT_EQ(&std::cerr, debugLog);
-  openDebugLog("");
-  EXPECT_STREQ("stderr", debugLogKind);
-}
-
-TEST_F(DebugLogTargets, CaptureCollectsAndRestores) {
+TEST(DebugLog, CapturesNestAndRestoreTheTarget) {
   openDebugLog("null");
   std::ostream* before = debugLog;
   {
@@ -89,7 +48,6 @@ TEST_F(DebugLogTargets, CaptureCollectsAndRestores) {
       DebugLogCapture inner;
       dlog() << "b\n";
       EXPECT_EQ("b\n", inner.text());
-      EXPECT_EQ("b\n", debugLogText());
     }
     dlog() << "c\n";
     EXPECT_EQ("a\nc\n", outer.text());
@@ -99,4 +57,18 @@ TEST_F(DebugLogTargets, CaptureCollectsAndRestores) {
   }
   EXPECT_EQ(before, debugLog);
   EXPECT_STREQ("null", debugLogKind);
+}
+
+TEST(BoundedLog, KeepsTheFirstAndTheLatestBytesAndSaysWhatWasLeftOut) {
+  BoundedLogBuffer buffer(20, 16);
+  std::ostream out(&buffer);
+  out << "first line\nsecond\n";  // 18 bytes: all in the head
+  EXPECT_EQ("first line\nsecond\n", buffer.text());
+  for (int i = 0; i < 100; ++i) out << "line " << i << "\n";
+  std::string text = buffer.text();
+  EXPECT_EQ(0u, text.find("first line\nsecond\nli"));
+  EXPECT_NE(std::string::npos, text.find("bytes of the log left out\n"));
+  EXPECT_EQ(text.size() - 8, text.rfind("line 99\n")) << "the latest whole lines stay";
+  EXPECT_EQ(std::string::npos, text.find("line 50")) << text;
+  EXPECT_GT(buffer.droppedBytes(), 500u);
 }

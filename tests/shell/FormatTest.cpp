@@ -4,93 +4,60 @@
 
 #include <gtest/gtest.h>
 
-TEST(FormatPlaceholders, NumberedArgumentsPercentAndStrayPercents) {
-  EXPECT_EQ("50%", format("%1%%", 50));
-  EXPECT_EQ("done 100%", format("done 100%"));
-  EXPECT_EQ("%9 and %0", format("%9 and %0", "x"));
-  EXPECT_EQ("b a", format("%2 %1", "a", "b"));
-  EXPECT_EQ("a-a-a", format("%1-%1-%1", "a"));
-  EXPECT_EQ("1 2 3 4 5", format("%1 %2 %3 %4 %5", 1, 2, 3, 4, 5));
-  EXPECT_EQ("[]", format("[%3]", "a", "b"));
-  EXPECT_EQ("%x", format("%x"));
-  EXPECT_EQ("%%1", format("%%%1", "%1"));
+TEST(Format, PlaceholdersAreFilledOnceAndNeverRescanned) {
+  const std::pair<std::string, std::string> cases[] = {
+      {format("%1%%", 50), "50%"},
+      {format("done 100%"), "done 100%"},
+      {format("%9 and %0", "x"), "%9 and %0"},
+      {format("%2 %1", "a", "b"), "b a"},
+      {format("%1-%1-%1", "a"), "a-a-a"},
+      {format("%1 %2 %3 %4 %5", 1, 2, 3, 4, 5), "1 2 3 4 5"},
+      {format("[%3]", "a", "b"), "[]"},
+      {format("%x"), "%x"},
+      {format("%%%1", "%1"), "%%1"},
+      {format("%1 %2", "%2", "b"), "%2 b"},
+      {format("%1", "%%"), "%%"},
+      {format("%1 %2 %3 %4", int32_t(-7), uint32_t(4294967295u), int64_t(-9000000000LL), uint64_t(UINT64_MAX)),
+       "-7 4294967295 -9000000000 18446744073709551615"},
+      {format(nullptr), ""},
+      {format("[%1]", static_cast<const char*>(nullptr)), "[]"},
+      {formatNumber(UINT64_MAX), "18446744073709551615"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.second, c.first);
 }
 
-TEST(FormatPlaceholders, ArgumentsAreNotRescanned) {
-  EXPECT_EQ("%2 b", format("%1 %2", "%2", "b"));
-  EXPECT_EQ("%%", format("%1", "%%"));
-}
-
-TEST(FormatPlaceholders, ArgumentKinds) {
-  EXPECT_EQ("-7 4294967295 -9000000000 18446744073709551615",
-            format("%1 %2 %3 %4", int32_t(-7), uint32_t(4294967295u), int64_t(-9000000000LL),
-                   uint64_t(UINT64_MAX)));
-  EXPECT_EQ("", format(nullptr));
-  EXPECT_EQ("[]", format("[%1]", static_cast<const char*>(nullptr)));
-}
-
-TEST(FormatNumbers, AllTwentyDigitsFit) {
-  EXPECT_EQ("0", formatNumber(0));
-  EXPECT_EQ("1000000000000000", formatNumber(1000000000000000ULL));
-  EXPECT_EQ("18446744073709551615", formatNumber(UINT64_MAX));
-}
-
-TEST(FormatSizes, UnitThresholds) {
-  EXPECT_EQ("0", formatSize(0));
-  EXPECT_EQ("999", formatSize(999));
-  EXPECT_EQ("1.000KB", formatSize(1000));
-  EXPECT_EQ("999.9KB", formatSize(999949));
-  EXPECT_EQ("1.000MB", formatSize(999950));
-  EXPECT_EQ("1.536MB", formatSize(1536000));
-  EXPECT_EQ("12.35MB", formatSize(12345678));
-  EXPECT_EQ("1.000GB", formatSize(999950000));
-  EXPECT_EQ("1.000TB", formatSize(999950000000ULL));
-  EXPECT_EQ("1.000TB", formatSize(1000000000000ULL));
-  EXPECT_EQ("2000.0TB", formatSize(2000000000000000ULL));
+TEST(Format, SizesAndDurations) {
+  const std::pair<std::string, std::string> cases[] = {
+      {formatSize(0), "0"},
+      {formatSize(999), "999"},
+      {formatSize(1000), "1.000KB"},
+      {formatSize(999949), "999.9KB"},
+      {formatSize(999950), "1.000MB"},
+      {formatSize(12345678), "12.35MB"},
+      {formatSize(999950000), "1.000GB"},
+      {formatSize(999950000000ULL), "1.000TB"},
+      {formatSize(2000000000000000ULL), "2000.0TB"},
+      {formatSizeOf(0, 999), "0 of 999"},
+      {formatSizeOf(999, 1000), "0.999 of 1.000KB"},
+      {formatSizeOf(500000, 2000000), "0.500 of 2.000MB"},
+      {formatSizeOf(0, 4000000000ULL), "0.000 of 4.000GB"},
+      {formatDuration(0), " 0 minutes  0 seconds"},
+      {formatDuration(1), " 0 minutes  1 second"},
+      {formatDuration(65), " 1 minute  5 seconds"},
+      {formatDuration(3600), " 1 hour  0 minutes"},
+      {formatDuration(7260), " 2 hours  1 minute"},
+      {formatDuration(360000), "100 hours  0 minutes"},
+      {formatDuration(UINT32_MAX), "1193046 hours 28 minutes"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.second, c.first);
   EXPECT_FALSE(formatSize(UINT64_MAX).empty());
 }
 
-TEST(FormatSizes, DoneOfTotalUsesTheUnitOfTheTotal) {
-  EXPECT_EQ("0 of 999", formatSizeOf(0, 999));
-  EXPECT_EQ("0.999 of 1.000KB", formatSizeOf(999, 1000));
-  EXPECT_EQ("0.500 of 2.000MB", formatSizeOf(500000, 2000000));
-  EXPECT_EQ("0.000 of 4.000GB", formatSizeOf(0, 4000000000ULL));
-}
-
-TEST(FormatDurations, HoursMinutesSecondsWithPluralsAndWidths) {
-  EXPECT_EQ(" 0 minutes  0 seconds", formatDuration(0));
-  EXPECT_EQ(" 0 minutes  1 second", formatDuration(1));
-  EXPECT_EQ(" 0 minutes 59 seconds", formatDuration(59));
-  EXPECT_EQ(" 1 minute  5 seconds", formatDuration(65));
-  EXPECT_EQ(" 1 hour  0 minutes", formatDuration(3600));
-  EXPECT_EQ(" 1 hour  2 minutes", formatDuration(3725));
-  EXPECT_EQ(" 2 hours  1 minute", formatDuration(7260));
-  EXPECT_EQ("100 hours  0 minutes", formatDuration(360000));
-  EXPECT_EQ("1193046 hours 28 minutes", formatDuration(UINT32_MAX));
-}
-
-TEST(FormatSplit, KeepsEmptyPiecesAndAppends) {
-  std::vector<std::string> pieces;
+TEST(Format, SplitKeepsEmptyPiecesAndAppends) {
+  std::vector<std::string> pieces(1, "kept");
   split("1394,USB,,SD", ',', pieces);
-  ASSERT_EQ(4u, pieces.size());
-  EXPECT_EQ("1394", pieces[0]);
-  EXPECT_EQ("USB", pieces[1]);
-  EXPECT_EQ("", pieces[2]);
-  EXPECT_EQ("SD", pieces[3]);
-
-  pieces.clear();
   split("", ',', pieces);
-  ASSERT_EQ(1u, pieces.size());
-  EXPECT_EQ("", pieces[0]);
-
-  pieces.assign(1, "kept");
   split("a,", ',', pieces);
-  ASSERT_EQ(3u, pieces.size());
-  EXPECT_EQ("kept", pieces[0]);
-  EXPECT_EQ("a", pieces[1]);
-  EXPECT_EQ("", pieces[2]);
-
-  pieces.clear();
   split("no separator", ',', pieces);
-  EXPECT_EQ(std::vector<std::string>{"no separator"}, pieces);
+  EXPECT_EQ((std::vector<std::string>{"kept", "1394", "USB", "", "SD", "", "a", "", "no separator"}), pieces);
 }

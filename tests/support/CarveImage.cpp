@@ -1,10 +1,7 @@
 #include "tests/support/CarveImage.h"
 
-#include "engine/FileCase.h"
-#include "engine/ScanRun.h"
-#include "filesystems/FileSystems.h"
-#include "shell/Config.h"
 #include "tests/support/MemoryReader.h"
+#include "tests/support/ScannedCase.h"
 #include "tests/support/Tools.h"
 
 namespace mzktest {
@@ -23,13 +20,9 @@ uint64_t CarveImage::add(const std::string& name, const std::string& bytes, unsi
 }
 
 std::vector<FileModule::File> scanImage(const std::string& image) {
-  ConfigRecord config;
-  config.set("Program Path", MZK_APP_DIR);
-  FileCase fileCase(config, allFileSystems());
-  fileCase.setReader(new MemoryReader(image.data(), image.size()));
-  runScan(fileCase, config, nullptr);
+  ScannedCase scanned(new MemoryReader(image.data(), image.size()));
   std::vector<FileModule::File> files;
-  for (const std::string& key : fileCase.order()) files.push_back(*fileCase.findFile(key));
+  for (const std::string& key : scanned.fileCase().order()) files.push_back(*scanned.fileCase().findFile(key));
   return files;
 }
 

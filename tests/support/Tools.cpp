@@ -2,8 +2,10 @@
 
 #include <stdio.h>
 #include <stdlib.h>
+#include <dirent.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
@@ -36,6 +38,19 @@ std::string quote(const std::string& path) {
 std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::vector<std::string> namesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  if (DIR* dir = opendir(folder.c_str())) {
+    while (struct dirent* entry = readdir(dir)) {
+      std::string name = entry->d_name;
+      if (name != "." && name != "..") names.push_back(name);
+    }
+    closedir(dir);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 std::vector<uint8_t> readBytes(const std::string& path) {
@@ -93,6 +108,31 @@ std::string noise(size_t length, uint32_t seed) {
     // High bytes other than 0xFF: no signature, no text, no MPEG frame sync.
     uint8_t b = uint8_t(0x80 | ((x >> 16) & 0x7F));
     out[i] = char(b == 0xFF ? 0xFE : b);
+  }
+  return out;
+}
+
+ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name), had_(getenv(name) != nullptr) {
+  if (had_) saved_ = getenv(name);
+  if (value)
+    setenv(name, value, 1);
+  else
+    unsetenv(name);
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (had_)
+    setenv(name_.c_str(), saved_.c_str(), 1);
+  else
+    unsetenv(name_.c_str());
+}
+
+std::string randomBytes(size_t length, uint32_t seed) {
+  std::string out(length, '\0');
+  uint32_t x = seed * 2654435761u + 12345;
+  for (char& b : out) {
+    x = x * 1103515245u + 12345;
+    b = char(x >> 16);
   }
   return out;
 }

@@ -16,6 +16,8 @@ bool haveTool(const std::string& name);
 std::string quote(const std::string& path);
 
 std::string readFile(const std::string& path);
+// The names in a folder, sorted; empty when it cannot be read.
+std::vector<std::string> namesIn(const std::string& folder);
 std::vector<uint8_t> readBytes(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
 
@@ -35,5 +37,22 @@ bool validatesAsDfxml(const std::string& path);
 
 // Deterministic bytes that no format module takes for a file start.
 std::string noise(size_t length, uint32_t seed);
+// Deterministic bytes of every value that differ from seed to seed, so that
+// a piece read from the wrong place shows.
+std::string randomBytes(size_t length, uint32_t seed);
+
+// Sets (or, with nullptr, removes) an environment variable until the object
+// goes, then restores what was there.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  std::string name_, saved_;
+  bool had_;
+};
 
 }  // namespace mzktest

@@ -1,6 +1,0 @@
-#include "tests/recover/RecoverFixtures.h"
-
-#include <dirent.h>
-
-#include <algorithm>
-
