@@ -49,6 +49,11 @@ class FormatValidator {
   virtual uint64_t readsMade() const = 0;
   // How far past a break in the file the validator may first notice it.
   virtual uint64_t detectionReach() const { return 65536; }
+  // True when the content up to `failedAt` was judged on the way (a decoder
+  // that fails soon after a break); false when only what lies before
+  // `soundUntil` was looked at, so that only it tells how far a reading
+  // holds.
+  virtual bool judgesUpToFailure() const { return true; }
 };
 
 // A new validator for files of type `type` ("t"), or null when there is no

@@ -89,6 +89,11 @@ bool FragmentSearch::outOfBudget() {
   return result_.seconds >= limits_.maxSeconds;
 }
 
+uint64_t FragmentSearch::reachOf(const FormatProof& proof) const {
+  if (proof.verdict == FormatProof::kProven) return proof.end;
+  return validator_.judgesUpToFailure() ? proof.failedAt : proof.soundUntil;
+}
+
 void FragmentSearch::keepPartial(const ByteRuns& runs, uint64_t readable) {
   if (readable > partialSize_) {
     partialSize_ = readable;
@@ -104,6 +109,11 @@ void FragmentSearch::addProven(const ByteRuns& runs) {
         }))
       return;
   proven_.push_back(runs);
+}
+
+uint64_t FragmentSearch::pieceLength(const Guess& guess, uint64_t pieceEnd) const {
+  if (anchored_) return std::min(pieceEnd - guess.at, medium_.size() - guess.piece);
+  return extentFrom(guess.piece, pieceEnd - guess.at);
 }
 
 void FragmentSearch::appendTail(ByteRuns& runs) const {
@@ -238,6 +248,9 @@ void FragmentSearch::exploreBroken(const ByteRuns& runs, const FormatProof& proo
       guess.runs = prefix;
       uint64_t length = extentFrom(q, std::min(pieceEnd - b, kProbeBytes));
       if (!length) continue;
+      // Before an anchored tail the piece reaches the anchor whatever lies
+      // there: a movie's samples can only be judged with its index.
+      if (anchored_) length = std::min(pieceEnd - b, medium_.size() - q);
       guess.piece = q;
       guess.runs.push_back({b, q, length});
       appendTail(guess.runs);
@@ -246,10 +259,10 @@ void FragmentSearch::exploreBroken(const ByteRuns& runs, const FormatProof& proo
       if (provenWhole(p, knownSize_)) {
         addProven(cutRuns(guess.runs, p.end));
       } else if (p.verdict != FormatProof::kUnknown) {
-        uint64_t reach = p.verdict == FormatProof::kProven ? p.end : p.failedAt;
+        uint64_t reach = reachOf(p);
         guess.progress = reach > b ? reach - b : 0;
         // Stopped by the end of what was read of it, not by its content.
-        bool probed = p.verdict == FormatProof::kBroken && reach >= b + length && length < pieceEnd - b;
+        bool probed = p.verdict == FormatProof::kBroken && p.failedAt >= b + length && length < pieceEnd - b;
         if (guess.progress >= limits_.minProgress) (probed ? reached : guesses).push_back(guess);
       }
     }
@@ -259,7 +272,7 @@ void FragmentSearch::exploreBroken(const ByteRuns& runs, const FormatProof& proo
   for (Guess& guess : reached) {
     if (budget_) return;
     ByteRuns whole = cutRuns(runs, guess.at);
-    whole.push_back({guess.at, guess.piece, extentFrom(guess.piece, pieceEnd - guess.at)});
+    whole.push_back({guess.at, guess.piece, pieceLength(guess, pieceEnd)});
     appendTail(whole);
     guess.runs = whole;
     FormatProof p = judge(guess.runs, guess.at, false);
@@ -267,10 +280,10 @@ void FragmentSearch::exploreBroken(const ByteRuns& runs, const FormatProof& proo
     if (provenWhole(p, knownSize_)) {
       addProven(cutRuns(guess.runs, p.end));
     } else if (p.verdict != FormatProof::kUnknown) {
-      uint64_t reach = p.verdict == FormatProof::kProven ? p.end : p.failedAt;
+      uint64_t reach = reachOf(p);
       guess.progress = reach > guess.at ? reach - guess.at : 0;
       // Read soundly to the end of its clusters: it may go on elsewhere.
-      guess.reachedProbe = p.verdict == FormatProof::kBroken && reach >= whole.back().fileOffset + whole.back().length;
+      guess.reachedProbe = p.verdict == FormatProof::kBroken && p.failedAt >= whole.back().fileOffset + whole.back().length;
       guesses.push_back(guess);
     }
   }
@@ -282,10 +295,13 @@ void FragmentSearch::exploreBroken(const ByteRuns& runs, const FormatProof& proo
     return a.reachedProbe != b.reachedProbe ? a.reachedProbe : a.progress > b.progress;
   });
   if (guesses.size() > kBranches) guesses.resize(kBranches);
+  // Once a reading is proven, other guesses are followed no further than
+  // the step that proved it: those of that step were judged, and one with
+  // more pieces is not taken over it.
   for (Guess& guess : guesses) {
-    if (budget_ || proven_.size() > 1) return;
+    if (budget_ || !proven_.empty()) return;
     ByteRuns whole = cutRuns(runs, guess.at);
-    whole.push_back({guess.at, guess.piece, extentFrom(guess.piece, pieceEnd - guess.at)});
+    whole.push_back({guess.at, guess.piece, pieceLength(guess, pieceEnd)});
     appendTail(whole);
     FormatProof p = judge(whole, guess.at, true);
     budget_ = outOfBudget();

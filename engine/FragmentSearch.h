@@ -104,6 +104,10 @@ class FragmentSearch {
   // A reading that ends at the anchor goes on with the anchored tail.
   void appendTail(ByteRuns& runs) const;
   void keepPartial(const ByteRuns& runs, uint64_t readable);
+  // How far a judged reading holds, by what its validator looked at.
+  uint64_t reachOf(const FormatProof& proof) const;
+  // The length of a guess's new piece when it is read whole.
+  uint64_t pieceLength(const Guess& guess, uint64_t pieceEnd) const;
   void addProven(const ByteRuns& runs);
 
   Reader& medium_;

@@ -129,11 +129,19 @@ void FragmentedCarving::run(InterfaceCallback* progress) {
   std::sort(starts.begin(), starts.end());
   fileStarts_ = std::move(starts);
 
-  // Files whole where they lie hold their clusters.
+  // Files whole where they lie hold their clusters.  Judging them counts
+  // against the stage's time too.
+  const double start = now();
   std::vector<const Candidate*> broken;
   ReaderReader window(medium);
+  size_t judged = 0;
   for (const Candidate& c : candidates_) {
-    if (progress && broken.size() % 256 == 0) progress->check();
+    if (progress && ++judged % 64 == 0) progress->check();
+    if (now() - start > totalSeconds_) {
+      figures_.outOfTime = true;
+      dlog() << kLogOutOfTime << ": " << judged << " " << candidates_.size() << "\n";
+      return;
+    }
     bool whole = false;
     if (c.size && window.setWindow(c.offset, c.size)) {
       std::unique_ptr<FormatValidator> validator = validatorFor(c.type);
@@ -151,7 +159,6 @@ void FragmentedCarving::run(InterfaceCallback* progress) {
   }
   std::sort(held_.begin(), held_.end());
 
-  const double start = now();
   for (const Candidate* c : broken) {
     if (progress) progress->check();
     if (now() - start > totalSeconds_) {

@@ -285,7 +285,15 @@ FormatProof MovValidator::check(Reader& file, uint64_t, bool) {
     }
     if (size == 0) return FormatProof();  // runs to an end nobody wrote down
     if (size < header) return brokenAt(pos, pos);
-    if (size > c.size() - pos) return brokenAt(c.size(), pos);
+    if (size > c.size() - pos) {
+      // Data that runs past what was read: its index, when it comes after
+      // it, is expected where it ends.
+      if (memcmp(type, "mdat", 4) || moovEnd || size > UINT64_MAX - pos) return brokenAt(c.size(), pos);
+      FormatProof proof = brokenAt(pos + size, pos + header);
+      proof.expected = "moov";
+      proof.expectedAt = 4;
+      return proof;
+    }
     if (!memcmp(type, "mdat", 4)) media.push_back({pos + header, pos + size});
     if (!memcmp(type, "moov", 4) && !moovEnd) {
       moov = pos + header;

@@ -16,6 +16,7 @@ class MovValidator : public FormatValidator {
  public:
   FormatProof check(Reader& file, uint64_t sameUntil, bool record) override;
   uint64_t readsMade() const override { return reads_; }
+  bool judgesUpToFailure() const override { return false; }
   // Only the starts of video samples are looked at: a break shows at the
   // next one, which may be a large picture further on.
   uint64_t detectionReach() const override { return 1024 * 1024; }

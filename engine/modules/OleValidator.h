@@ -17,6 +17,7 @@ class OleValidator : public FormatValidator {
  public:
   FormatProof check(Reader& file, uint64_t sameUntil, bool record) override;
   uint64_t readsMade() const override { return reads_; }
+  bool judgesUpToFailure() const override { return false; }
   // Its tables may lie anywhere in the file.
   uint64_t detectionReach() const override { return 4 * 1024 * 1024; }
 

@@ -16,6 +16,7 @@ class ZipValidator : public FormatValidator {
  public:
   FormatProof check(Reader& file, uint64_t sameUntil, bool record) override;
   uint64_t readsMade() const override { return reads_; }
+  bool judgesUpToFailure() const override { return false; }
   // An entry's data is judged as a whole: the break may lie anywhere in it.
   uint64_t detectionReach() const override { return 4 * 1024 * 1024; }
 
