@@ -17,6 +17,9 @@ const uint64_t kProbeBytes = 256 * 1024;
 const uint64_t kChecksPerClockLook = 32;
 // The guesses followed from each break, best first.
 const size_t kBranches = 6;
+// Once a reading is proven, each break is tried with this many of its
+// nearest continuations only: enough to see a second proof close by.
+const uint64_t kGapsAfterProof = 64;
 
 double now() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
@@ -232,12 +235,41 @@ void FragmentSearch::exploreBroken(const ByteRuns& runs, const FormatProof& proo
 
   // A piece ends at the anchor at the latest, where the tail goes on.
   const uint64_t pieceEnd = anchored_ ? anchorAt_ : most_;
-  std::vector<Guess> guesses, reached;
+  std::vector<Guess> guesses;
+  // Judges a guess; one that read as far as it was read is read whole at
+  // once (that is rare: only a fitting piece gets so far).
+  auto judgeGuess = [&](Guess& guess, uint64_t length) {
+    for (bool whole = false;; whole = true) {
+      FormatProof p = judge(guess.runs, guess.at, false);
+      budget_ = outOfBudget();
+      if (provenWhole(p, knownSize_)) {
+        addProven(cutRuns(guess.runs, p.end));
+        return;
+      }
+      if (p.verdict == FormatProof::kUnknown) return;
+      uint64_t reach = reachOf(p);
+      guess.progress = reach > guess.at ? reach - guess.at : 0;
+      // Stopped by the end of what was read of it, not by its content.
+      bool ended = p.verdict == FormatProof::kBroken && p.failedAt >= guess.at + length;
+      if (ended && !whole && length < pieceEnd - guess.at && !budget_) {
+        length = pieceLength(guess, pieceEnd);
+        guess.runs = cutRuns(runs, guess.at);
+        guess.runs.push_back({guess.at, guess.piece, length});
+        appendTail(guess.runs);
+        continue;
+      }
+      // Read soundly to the end of its clusters: it may go on elsewhere.
+      guess.reachedProbe = ended;
+      if (guess.progress >= limits_.minProgress) guesses.push_back(guess);
+      return;
+    }
+  };
   for (uint64_t b : breaks) {
     const uint64_t m = last.imageOffset + (b - last.fileOffset);
     ByteRuns prefix = cutRuns(runs, b);
     uint64_t q = m, usable = 0;
     for (uint64_t step = 0; usable < limits_.maxGapClusters && !budget_; ++step) {
+      if (!proven_.empty() && usable >= kGapsAfterProof) break;
       if (q > medium_.size() - std::min(medium_.size(), clusterBytes) || step > 64 * uint64_t(limits_.maxGapClusters))
         break;
       q += clusterBytes;
@@ -245,47 +277,18 @@ void FragmentSearch::exploreBroken(const ByteRuns& runs, const FormatProof& proo
       ++usable;
       Guess guess;
       guess.at = b;
+      guess.piece = q;
       guess.runs = prefix;
       uint64_t length = extentFrom(q, std::min(pieceEnd - b, kProbeBytes));
       if (!length) continue;
       // Before an anchored tail the piece reaches the anchor whatever lies
       // there: a movie's samples can only be judged with its index.
       if (anchored_) length = std::min(pieceEnd - b, medium_.size() - q);
-      guess.piece = q;
       guess.runs.push_back({b, q, length});
       appendTail(guess.runs);
-      FormatProof p = judge(guess.runs, b, false);
-      budget_ = outOfBudget();
-      if (provenWhole(p, knownSize_)) {
-        addProven(cutRuns(guess.runs, p.end));
-      } else if (p.verdict != FormatProof::kUnknown) {
-        uint64_t reach = reachOf(p);
-        guess.progress = reach > b ? reach - b : 0;
-        // Stopped by the end of what was read of it, not by its content.
-        bool probed = p.verdict == FormatProof::kBroken && p.failedAt >= b + length && length < pieceEnd - b;
-        if (guess.progress >= limits_.minProgress) (probed ? reached : guesses).push_back(guess);
-      }
+      judgeGuess(guess, length);
     }
     if (budget_) return;
-  }
-  // The guesses that read as far as they were read are read whole.
-  for (Guess& guess : reached) {
-    if (budget_) return;
-    ByteRuns whole = cutRuns(runs, guess.at);
-    whole.push_back({guess.at, guess.piece, pieceLength(guess, pieceEnd)});
-    appendTail(whole);
-    guess.runs = whole;
-    FormatProof p = judge(guess.runs, guess.at, false);
-    budget_ = outOfBudget();
-    if (provenWhole(p, knownSize_)) {
-      addProven(cutRuns(guess.runs, p.end));
-    } else if (p.verdict != FormatProof::kUnknown) {
-      uint64_t reach = reachOf(p);
-      guess.progress = reach > guess.at ? reach - guess.at : 0;
-      // Read soundly to the end of its clusters: it may go on elsewhere.
-      guess.reachedProbe = p.verdict == FormatProof::kBroken && p.failedAt >= whole.back().fileOffset + whole.back().length;
-      guesses.push_back(guess);
-    }
   }
   // Reading furthest says little on its own (a wrong piece may be decoded
   // into step with the file's own later data), so the best few are

@@ -129,6 +129,16 @@ void FragmentedCarving::run(InterfaceCallback* progress) {
   std::sort(starts.begin(), starts.end());
   fileStarts_ = std::move(starts);
 
+  // The clusters of the files a file system accounts for are theirs; a
+  // candidate one of them starts at is that file.
+  std::vector<uint64_t> accounted;
+  for (const auto& entry : case_.files()) {
+    const FileModule::File& f = entry.second;
+    if (f.attributes.getInt32("fs", -1) < 0 || isPartial(f) || !f.size) continue;
+    accounted.push_back(f.offset);
+    for (const ByteRun& run : case_.byteRunsFor(f)) held_.push_back({run.imageOffset, run.imageOffset + run.length});
+  }
+  std::sort(accounted.begin(), accounted.end());
   // Files whole where they lie hold their clusters.  Judging them counts
   // against the stage's time too.
   const double start = now();
@@ -137,6 +147,7 @@ void FragmentedCarving::run(InterfaceCallback* progress) {
   size_t judged = 0;
   for (const Candidate& c : candidates_) {
     if (progress && ++judged % 64 == 0) progress->check();
+    if (std::binary_search(accounted.begin(), accounted.end(), c.offset)) continue;
     if (now() - start > totalSeconds_) {
       figures_.outOfTime = true;
       dlog() << kLogOutOfTime << ": " << judged << " " << candidates_.size() << "\n";
