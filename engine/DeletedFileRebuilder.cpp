@@ -52,7 +52,8 @@ Judgement judge(Reader& medium, const ByteRuns& runs, uint64_t size, const std::
 
 }  // namespace
 
-DeletedFileRebuilder::DeletedFileRebuilder(Reader& medium, ClusterSpace& space) : medium_(medium), space_(space) {}
+DeletedFileRebuilder::DeletedFileRebuilder(Reader& medium, ClusterSpace& space, SearchBudget* budget)
+    : medium_(medium), space_(space), budget_(budget) {}
 
 bool DeletedFileRebuilder::confirms(Reader& medium, const ByteRuns& runs, uint64_t size, const std::string& type,
                                     FileModule* module) {
@@ -116,17 +117,20 @@ DeletedFileRebuild DeletedFileRebuilder::rebuild(const std::string& type, FileMo
   std::unique_ptr<FormatValidator> validator = validatorFor(type);
   int64_t start = space_.offsetOfCluster(firstCluster);
   int64_t origin = space_.offsetOfCluster(2);
-  if (start >= 0 && origin >= 0) {
+  if (start >= 0 && origin >= 0 && (!budget_ || budget_->secondsLeft > 0)) {
+    SearchLimits limits = limits_;
+    if (budget_) limits.maxSeconds = std::min(limits.maxSeconds, budget_->secondsLeft);
     ClusterGrid grid;
     grid.origin = static_cast<uint64_t>(origin);
     grid.clusterBytes = space_.clusterBytes();
     ClusterSpace& space = space_;
-    FragmentSearch search(medium_, *validator, grid, limits_, [&space](uint64_t position) {
+    FragmentSearch search(medium_, *validator, grid, limits, [&space](uint64_t position) {
       int64_t c = space.clusterAt(position);
       return c >= 0 && space.isFree(static_cast<uint64_t>(c));
     });
     out.search = search.search(static_cast<uint64_t>(start), size, size);
     out.searched = true;
+    if (budget_) budget_->secondsLeft -= out.search.seconds;
     const SearchResult& r = out.search;
     dlog() << kLogSearch << ": " << firstCluster << " " << size << " " << r.outcome << " " << r.stop << " "
            << r.pieces << " " << r.checks << " " << r.reads << "\n";

@@ -35,10 +35,17 @@ struct DeletedFileRebuild {
   bool searched = false;
 };
 
+// The time the searches of one volume may take together, so that a card
+// full of overwritten photos cannot make its scan last for hours.
+struct SearchBudget {
+  double secondsLeft = 120;
+};
+
 class DeletedFileRebuilder {
  public:
-  // Neither is owned; both must outlive the rebuilder.
-  DeletedFileRebuilder(Reader& medium, ClusterSpace& space);
+  // Neither is owned; both must outlive the rebuilder.  Searches draw on
+  // `budget` when one is given and stop when it is spent.
+  DeletedFileRebuilder(Reader& medium, ClusterSpace& space, SearchBudget* budget = nullptr);
   void setLimits(const SearchLimits& limits) { limits_ = limits; }
 
   // The deleted file of `size` bytes whose first cluster is `firstCluster`,
@@ -58,5 +65,6 @@ class DeletedFileRebuilder {
 
   Reader& medium_;
   ClusterSpace& space_;
+  SearchBudget* budget_;
   SearchLimits limits_;
 };

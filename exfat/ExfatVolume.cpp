@@ -219,7 +219,7 @@ void ExfatVolume::reportFile(const ExfatEntrySet& set) {
   DeletedFileRebuild rebuilt;
   if (set.deleted && bitmap_ && named.testContent && set.validDataLength >= set.dataLength) {
     ExfatClusterSpace space(geometry_, *bitmap_);
-    DeletedFileRebuilder rebuilder(*context_.medium, space);
+    DeletedFileRebuilder rebuilder(*context_.medium, space, &searchBudget_);
     rebuilt = rebuilder.rebuild(named.type, found->analyzeModule(), set.firstCluster, set.dataLength);
     if (rebuilt.verdict == DeletedFileRebuild::kProven) {
       reportRebuilt(set, named, *found, rebuilt, extent);

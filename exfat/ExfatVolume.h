@@ -26,6 +26,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "engine/DeletedFileRebuilder.h"
 #include "engine/FileModule.h"
 #include "engine/Volume.h"
 #include "engine/VolumeHost.h"
@@ -38,7 +39,6 @@ class ExfatAllocationBitmap;
 class ExfatFat;
 class ExfatFileReader;
 class Pattern;
-struct DeletedFileRebuild;
 struct NamedFileType;
 
 class ExfatVolume : public Volume {
@@ -114,4 +114,5 @@ class ExfatVolume : public Volume {
   // file along the same long chain, free area or extent run out of it
   // instead of taking a time that grows with the square of the medium.
   uint64_t lookupBudget_ = 0;
+  SearchBudget searchBudget_;
 };

@@ -158,7 +158,7 @@ void FsFat::scanDirectory(Reader& directory, bool isSubdirectory) {
     const bool freeReading = entry.deleted && chain_.chainState() == ReaderFatFile::kChainFree;
     DeletedFileRebuild rebuilt;
     if (freeReading && named.testContent && space_ && space_->valid()) {
-      DeletedFileRebuilder rebuilder(*context_.medium, *space_);
+      DeletedFileRebuilder rebuilder(*context_.medium, *space_, &searchBudget_);
       rebuilt = rebuilder.rebuild(named.type, pattern.analyzeModule(), entry.firstCluster, entry.size);
       if (rebuilt.verdict == DeletedFileRebuild::kProven) {
         reportRebuilt(entry, named, pattern, rebuilt);

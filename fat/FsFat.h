@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "engine/DeletedFileRebuilder.h"
 #include "engine/Volume.h"
 #include "engine/VolumeHost.h"
 #include "fat/FatParameters.h"
@@ -25,7 +26,6 @@
 
 class FatClusterSpace;
 class Pattern;
-struct DeletedFileRebuild;
 struct FatDirectoryEntry;
 struct NamedFileType;
 
@@ -64,5 +64,6 @@ class FsFat : public Volume {
   VolumeContext context_;
   ReaderFatFile chain_;
   std::unique_ptr<FatClusterSpace> space_;
+  SearchBudget searchBudget_;
   int latestYear_;
 };
