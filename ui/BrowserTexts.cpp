@@ -52,12 +52,11 @@ std::string thumbnailTooltip(const FileModule::File& file) {
 }
 
 std::string rebuiltText(const std::string& way) {
-  if (way == kRebuiltContiguous) return _("Read in one piece from its first byte");
-  if (way == kRebuiltChain) return _("Read along its allocation chain");
-  if (way == kRebuiltFreeRun) return _("Read along the free clusters after its first one");
-  if (way == kRebuiltFreeSkippingUsed)
-    return _("Read along the free clusters, passing over those in use; its format proves it whole");
-  if (way == kRebuiltReassembled) return _("Reassembled from pieces found by searching; its format proves it whole");
+  if (way == kRebuiltContiguous) return _("In one piece from its first byte");
+  if (way == kRebuiltChain) return _("Along its allocation chain");
+  if (way == kRebuiltFreeRun) return _("Along the free clusters after its first one");
+  if (way == kRebuiltFreeSkippingUsed) return _("Along free clusters, past those in use; proven by its format");
+  if (way == kRebuiltReassembled) return _("From pieces found by searching; proven by its format");
   return way;
 }
 

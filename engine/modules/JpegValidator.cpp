@@ -33,12 +33,12 @@ struct Huffman {
     for (int length = 1; length <= 16; ++length) {
       valueOffset[length] = k - code;
       for (int i = 0; i < counts[length - 1]; ++i, ++k, ++code) {
+        if (code >= (1 << length)) return false;  // more codes than the length has room for
         if (length <= kFastBits) {
           int shift = kFastBits - length;
           for (int j = 0; j < (1 << shift); ++j) fast[(code << shift) | j] = uint16_t(length << 8 | values[k]);
         }
       }
-      if (code > (1 << length)) return false;  // more codes than the length has room for
       maxCode[length] = counts[length - 1] ? code - 1 : -1;
       code <<= 1;
     }

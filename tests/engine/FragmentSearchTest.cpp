@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/FormatValidator.h"
+#include "engine/FragmentedCarving.h"
 #include "engine/FragmentReader.h"
 #include "engine/FragmentSearch.h"
 #include "tests/support/ArchiveSamples.h"
@@ -155,4 +156,23 @@ TEST(FragmentSearch, TheBudgetEndsTheSearch) {
   limits.maxGapClusters = 100;  // the rest lies further
   EXPECT_NE(SearchResult::kWhole, searchIn(image.bytes(), start, "jpeg", cluster, limits).outcome);
   EXPECT_EQ(SearchResult::kWhole, searchIn(image.bytes(), start, "jpeg", cluster).outcome);
+}
+
+TEST(FragmentedCarving, TheClusterSizeIsTheLargestThatMostFileStartsAgreeOn) {
+  struct Case {
+    const char* name;
+    std::vector<uint64_t> starts;
+    uint64_t clusterBytes, origin;
+  } cases[] = {
+      {"camera card, 32 KiB", {0x10000, 0x38000, 0x98000, 0x120000}, 0x8000, 0},
+      {"a data area that starts off the grid", {0x4200, 0x14200, 0x24200, 0x34200}, 0x10000, 0x4200},
+      {"one start off the grid among many", {0x8000, 0x18000, 0x20000, 0x40000, 0x48000, 0x50000, 0x10200}, 0x8000, 0},
+      {"two starts say nothing", {0x10000, 0x20000}, 512, 0},
+      {"no agreement", {0x200, 0x1400, 0x2600, 0x3800}, 512, 0},
+  };
+  for (const Case& c : cases) {
+    ClusterGrid grid = FragmentedCarving::gridFromStarts(c.starts);
+    EXPECT_EQ(c.clusterBytes, grid.clusterBytes) << c.name;
+    EXPECT_EQ(c.origin, grid.origin) << c.name;
+  }
 }

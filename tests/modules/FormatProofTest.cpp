@@ -108,6 +108,10 @@ TEST(FormatProof, AJpegResumedFromAKeptStateIsJudgedAsFromItsStart) {
 TEST(FormatProof, WhatIsNotAFileOfTheTypeIsNeverProven) {
   const std::string jpegStart("\xFF\xD8\xFF\xD9", 4);  // an image without a picture
   EXPECT_NE(FormatProof::kProven, proofOf("jpeg", jpegStart).verdict);
+  // A Huffman table with more codes of a length than it has room for.
+  std::string overfull("\xFF\xD8\xFF\xC4\x00\x16\x00", 7);
+  overfull += std::string("\x03", 1) + std::string(15, '\0') + std::string("\x00\x01\x02\xFF\xD9", 5);
+  EXPECT_EQ(FormatProof::kBroken, proofOf("jpeg", overfull).verdict);
   // Arithmetic coding is not judged at all.
   TempDir dir;
   std::string arithmetic = cjpegPhoto(dir.path(), "-arithmetic", "arithmetic.jpg");
