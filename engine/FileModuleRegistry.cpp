@@ -21,9 +21,17 @@
 #include "engine/modules/FileModuleRar.h"
 #include "engine/modules/FileModuleRiff.h"
 #include "engine/modules/FileModuleRiffLocal.h"
+#include "engine/modules/FileModuleBrandedMp4.h"
+#include "engine/modules/FileModuleCr3.h"
+#include "engine/modules/FileModuleFlac.h"
+#include "engine/modules/FileModuleHeif.h"
+#include "engine/modules/FileModuleMatroska.h"
+#include "engine/modules/FileModuleOgg.h"
+#include "engine/modules/FileModulePdf.h"
 #include "engine/modules/FileModuleRw2.h"
 #include "engine/modules/FileModuleText.h"
 #include "engine/modules/FileModuleTiff.h"
+#include "engine/modules/FileModuleWebp.h"
 #include "engine/modules/FileModuleWmf.h"
 #include "engine/modules/FileModuleWmv.h"
 #include "engine/modules/FileModuleZip.h"
@@ -69,6 +77,18 @@ FileModuleRegistry::FileModuleRegistry() {
   for (const char* name : {"text", "html", "xml"}) add(name, text);
   add("txt", std::make_shared<FileModulePlainText>());
   add("zip", std::make_shared<FileModuleZip>());
+  // Formats of phones and cameras of today, documents and free audio.
+  auto heif = std::make_shared<FileModuleHeif>();
+  for (const char* name : {"heif", "heic", "avif"}) add(name, heif);
+  add("cr3", std::make_shared<FileModuleCr3>());
+  auto brandedMp4 = std::make_shared<FileModuleBrandedMp4>();
+  for (const char* name : {"m4a", "3gp"}) add(name, brandedMp4);
+  add("webp", std::make_shared<FileModuleWebp>());
+  auto matroska = std::make_shared<FileModuleMatroska>();
+  for (const char* name : {"mkv", "webm"}) add(name, matroska);
+  add("pdf", std::make_shared<FileModulePdf>());
+  add("ogg", std::make_shared<FileModuleOgg>());
+  add("flac", std::make_shared<FileModuleFlac>());
   // Modules that only "FsScanner.cfg" names.
   add("RiffLocal", std::make_shared<FileModuleRiffLocal>());
 }

@@ -6,8 +6,10 @@
 #include <string>
 
 #include "engine/Attributes.h"
+#include "engine/modules/PreviewAttributes.h"
 #include "media/Reader.h"
 #include "shell/DebugLog.h"
+#include "thumbs/HeifPreview.h"
 
 ThumbnailInfo thumbnailInfoOf(const Attributes& a) {
   ThumbnailInfo info;
@@ -18,6 +20,8 @@ ThumbnailInfo thumbnailInfoOf(const Attributes& a) {
   info.bitsPerSample = a.getInt32("thumbnail_bits_per_sample", -1);
   info.samples = a.getInt32("thumbnail_samples", -1);
   info.compression = a.getInt32("thumbnail_compression", -1);
+  info.configOffset = a.getInt32("thumbnail_config_offset", -1);
+  info.configSize = a.getInt32("thumbnail_config_size", -1);
   return info;
 }
 
@@ -89,6 +93,28 @@ bool loadRawSamples(Reader& reader, uint64_t base, const ThumbnailInfo& info,
   return true;
 }
 
+// A HEIF item with its configuration box, as a HEIF file of its own.
+bool loadHeifItem(Reader& reader, uint64_t base, const ThumbnailInfo& info, std::vector<uint8_t>& out) {
+  if (info.configOffset < 0 || info.configSize < 8 || info.configSize > int64_t(kMaxHeifConfigBytes) ||
+      info.width < 1 || info.height < 1 || info.width > UINT32_MAX || info.height > UINT32_MAX) {
+    dlog() << "ImageLoad(110)\n";
+    return false;
+  }
+  ThumbnailInfo where = info;
+  where.offset = info.configOffset;
+  where.size = info.configSize;
+  std::vector<uint8_t> config, data;
+  if (!readStored(reader, base, where, config) || !readStored(reader, base, info, data)) {
+    dlog() << "ImageLoad(118)\n";
+    return false;
+  }
+  if (!wrapHeifPreview(uint32_t(info.compression), config, uint32_t(info.width), uint32_t(info.height), data, out)) {
+    dlog() << "ImageLoad(122)\n";
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool loadThumbnailData(Reader& reader, uint64_t base, const ThumbnailInfo& info,
@@ -101,6 +127,8 @@ bool loadThumbnailData(Reader& reader, uint64_t base, const ThumbnailInfo& info,
   bool ok;
   if (info.compression == 0 || info.compression == 1) {
     ok = loadRawSamples(reader, base, info, out);
+  } else if (info.compression == kPreviewHevc || info.compression == kPreviewAv1) {
+    ok = loadHeifItem(reader, base, info, out);
   } else {
     if (info.compression != 6) dlog() << "ImageLoad(96): " << info.compression << "\n";
     ok = readStored(reader, base, info, out);

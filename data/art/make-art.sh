@@ -103,6 +103,12 @@ for t in ole doc xls ppt fla pub vsd mpp vsmacros rpt suo msi dbx text txt; do
 done
 for t in html htm xml; do type_icon $t $web web; done
 type_icon img $disk disk
+# Formats of today's phones and cameras, documents and free audio.
+for t in heic heif hif avif webp; do type_icon $t $photo photo; done
+type_icon cr3 $raw raw
+for t in m4a m4b mka ogg oga opus flac; do type_icon $t $audio audio; done
+for t in 3gp 3g2 mkv webm ogv crm; do type_icon $t $video video; done
+type_icon pdf $document document
 type_icon default $other unknown
 
 # The program icon: a memory card with a green arrow that brings a file back.

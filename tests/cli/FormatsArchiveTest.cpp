@@ -54,7 +54,7 @@ TEST(FormatsArchive, EveryFileAFatDirectoryNamesComesBackAndZipSelectsOfficeDocu
   std::string image = dir.file("card.img");
   ASSERT_TRUE(sh("truncate -s 32M " + quote(image) + " && mkfs.vfat -F 16 " + quote(image)));
   // Files that no pattern knows, named as users name them, one deleted.
-  std::map<std::string, std::string> files = {{"notes.pdf", noise(3000, 1)}, {"song.ogg", noise(7000, 2)},
+  std::map<std::string, std::string> files = {{"notes.pages", noise(3000, 1)}, {"song.aiff", noise(7000, 2)},
       {"run.sh", "#!/bin/sh\necho hello\n"}, {"README", noise(900, 3)}, {"Old notes.xyz", noise(2500, 4)}};
   for (const Sample& s : archiveSamples()) files[s.name] = s.bytes;
   for (const auto& f : files) {

@@ -18,7 +18,8 @@ namespace {
 class MediaFilesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (const char* tool : {"lame", "id3v2", "eyeD3", "sox", "ffmpeg", "mkfs.vfat", "mcopy"})
+    for (const char* tool : {"lame", "id3v2", "eyeD3", "sox", "ffmpeg", "mkfs.vfat", "mcopy", "convert", "heif-enc",
+                             "avifenc", "cwebp", "img2webp", "gs", "exiftool", "qpdf"})
       if (!haveTool(tool)) GTEST_SKIP() << tool << " is not installed";
     for (const MediaFile& file : mediaFiles()) ASSERT_FALSE(file.bytes.empty()) << file.name;
   }

@@ -11,10 +11,13 @@
 #include <vector>
 
 #include "engine/FileCase.h"
+#include "engine/FileModuleRegistry.h"
 #include "filesystems/FileSystems.h"
 #include "shell/Config.h"
+#include "tests/support/MediaFiles.h"
 #include "tests/support/MemoryReader.h"
 #include "tests/support/Pictures.h"
+#include "tests/support/Tools.h"
 #include "tests/ui/WindowTestDriver.h"
 #include "thumbs/FilePixbufLoader.h"
 #include "thumbs/ImageLoad.h"
@@ -34,6 +37,14 @@ ThumbnailInfo info(int64_t offset, int64_t size, int64_t width, int64_t height, 
   i.bitsPerSample = bits;
   i.samples = samples;
   i.compression = compression;
+  return i;
+}
+
+// A HEIF-coded preview ("hvc1") with its configuration box.
+ThumbnailInfo heifItem(int64_t offset, int64_t size, int64_t width, int64_t height, int64_t configOffset, int64_t configSize) {
+  ThumbnailInfo i = info(offset, size, width, height, -1, -1, 0x68766331);
+  i.configOffset = configOffset;
+  i.configSize = configSize;
   return i;
 }
 
@@ -83,6 +94,9 @@ TEST(ThumbnailData, RawSamplesBecomePicturesAndBadGeometryIsRefused) {
        [&](size_t i) { return at(10 + i); }},
       {"unknown compression as stored", info(0, 5, -1, -1, -1, -1, 7), "", 5,
        [&](size_t i) { return at(i); }},
+      {"HEIF item without its configuration", info(100, 50, 8, 8, -1, -1, 0x68766331), nullptr, 0, nullptr},
+      {"HEIF item whose configuration is no such box", heifItem(100, 50, 8, 8, 0, 40), nullptr, 0, nullptr},
+      {"HEIF item without its size", heifItem(100, 50, -1, -1, 0, 40), nullptr, 0, nullptr},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -200,6 +214,41 @@ TEST_F(LoaderTest, IconListEntriesThatDoNotParseAreSkipped) {
   FilePixbufLoader noDefault(fileCase.get(), config);
   EXPECT_EQ(noDefault.load(fileAt(900000, 3004, "mp3")), nullptr);
   EXPECT_FALSE(noDefault.wasLeftOut());
+}
+
+// HEIC and Canon raw files show their own small preview; WebP and AVIF
+// pictures are decoded whole by the image library's loaders.
+TEST_F(LoaderTest, TodaysPicturesShowTheirPreviewOrThemselves) {
+  const std::string thumbnail = mzktest::makePicture(tmp, "thumb.jpg", "160x120", "xc:orange");
+  const struct {
+    const char* module;
+    std::string bytes;
+    int width, height;
+  } cases[] = {
+      {"heif", mzktest::mediaFile("photo.heic")->bytes, 96, 72},
+      {"cr3", mzktest::canonRawFile(thumbnail, "", mzktest::noise(9000, 1)), 160, 120},
+      {"webp", mzktest::mediaFile("photo.webp")->bytes, 640, 480},
+      {"avif", mzktest::mediaFile("photo.avif")->bytes, 640, 480},
+  };
+  FileModuleRegistry registry;
+  FilePixbufLoader loader(fileCase.get(), config);
+  uint64_t offset = 2000000;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.module);
+    ASSERT_FALSE(c.bytes.empty());
+    MemoryReader reader(c.bytes.data(), c.bytes.size());
+    FileModule::File file;
+    ASSERT_TRUE(registry.findModule(c.module)->analyze(reader, file));
+    medium->put(offset, c.bytes);
+    file.offset = offset;
+    offset += c.bytes.size();
+    GdkPixbuf* picture = loader.load(file);
+    ASSERT_NE(picture, nullptr);
+    EXPECT_NE(picture, loader.iconFor("default"));
+    EXPECT_EQ(gdk_pixbuf_get_width(picture), c.width);
+    EXPECT_EQ(gdk_pixbuf_get_height(picture), c.height);
+    g_object_unref(picture);
+  }
 }
 
 TEST(PixbufFrameTest, ReplacementFramesScaleAndPicturesAreCentred) {

@@ -1,0 +1,88 @@
+#include "engine/modules/FileModulePdf.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "engine/modules/ByteSearch.h"
+#include "engine/modules/ExifDate.h"
+#include "engine/modules/NameAttribute.h"
+#include "engine/modules/PdfSyntax.h"
+#include "media/ByteCursor.h"
+#include "media/Reader.h"
+
+namespace {
+
+const char kEndMarker[] = "%%EOF";
+const size_t kEndMarkerBytes = 5;
+const char kStartXref[] = "startxref";
+// "startxref", its number and the line ends before "%%EOF" fit in this.
+const size_t kTailBytes = 64;
+// "%%EOF" inside streams is possible, each costs a look; more than this
+// many is not a document.
+const int kMaxMarkers = 100000;
+
+// The number after the "startxref" that ends right before `marker`.
+bool startxrefBefore(ByteCursor& cursor, uint64_t marker, uint64_t& value) {
+  size_t length = size_t(std::min<uint64_t>(kTailBytes, marker));
+  char tail[kTailBytes];
+  if (!cursor.read(marker - length, tail, length)) return false;
+  std::string text(tail, length);
+  size_t at = text.rfind(kStartXref);
+  if (at == std::string::npos) return false;
+  at += sizeof kStartXref - 1;
+  while (at < text.size() && isPdfSpace(uint8_t(text[at]))) ++at;
+  size_t digits = at;
+  value = 0;
+  while (at < text.size() && text[at] >= '0' && text[at] <= '9' && at - digits < 18) value = value * 10 + (text[at++] - '0');
+  if (at == digits) return false;
+  while (at < text.size() && isPdfSpace(uint8_t(text[at]))) ++at;
+  return at == text.size();
+}
+
+// The line end after "%%EOF": CR LF, LF or CR.
+uint64_t lineEndBytes(ByteCursor& cursor, uint64_t position) {
+  uint8_t bytes[2] = {};
+  if (!cursor.u8(position, bytes[0])) return 0;
+  cursor.u8(position + 1, bytes[1]);
+  if (bytes[0] == '\r') return bytes[1] == '\n' ? 2 : 1;
+  return bytes[0] == '\n' ? 1 : 0;
+}
+
+}  // namespace
+
+bool FileModulePdf::scan(const uint8_t* sector, uint32_t length) {
+  return length >= 6 && memcmp(sector, "%PDF-", 5) == 0 && sector[5] >= '0' && sector[5] <= '9';
+}
+
+bool FileModulePdf::analyze(Reader& reader, File& file) {
+  ByteCursor cursor(reader);
+  uint8_t head[6];
+  if (!cursor.read(0, head, sizeof head) || !scan(head, sizeof head)) return false;
+  uint64_t end = 0, crossReference = 0, position = sizeof head;
+  for (int i = 0; i < kMaxMarkers; ++i) {
+    uint64_t marker = findBytes(cursor, position, cursor.size(), kEndMarker, kEndMarkerBytes);
+    if (marker == UINT64_MAX) break;
+    position = marker + kEndMarkerBytes;
+    uint64_t xref = 0;
+    // A marker without a "startxref" that points back into the document is
+    // not the end of it (it may lie inside a stream).
+    if (!startxrefBefore(cursor, marker, xref) || xref >= marker || !isCrossReferenceAt(cursor, xref, marker)) continue;
+    end = position + lineEndBytes(cursor, position);
+    crossReference = xref;
+    // An incremental update starts right after the end with new objects or
+    // a new cross-reference section.
+    if (!continuesAt(cursor, end, cursor.size())) break;
+  }
+  if (end == 0) return false;
+
+  file.clear();
+  file.attributes.set("t", "pdf");
+  file.size = end;
+  PdfInformation information;
+  if (readPdfInformation(cursor, crossReference, end, information)) {
+    setNameAttribute(file.attributes, information.title);
+    if (information.dated) setTimeAttribute(file.attributes, information.seconds);
+  }
+  return true;
+}
