@@ -18,6 +18,7 @@
 #include "cli/TerminalProgress.h"
 #include "engine/FileCase.h"
 #include "engine/PatternsFile.h"
+#include "engine/RebuiltFile.h"
 #include "engine/ScanRun.h"
 #include "device/MediumPlacement.h"
 #include "device/ReaderDevice.h"
@@ -121,6 +122,10 @@ std::string listFlags(const FileModule::File& file) {
   if (a.getUint32("thumbnail_size", 0))
     flags.push_back("preview=" + std::to_string(a.getUint32("thumbnail_offset", 0)) + "+" +
                     std::to_string(a.getUint32("thumbnail_size", 0)));
+  // Said only when the other columns do not already say it.
+  std::string way = rebuiltOf(file);
+  if (way != plainRebuiltOf(file)) flags.push_back("rebuilt=" + way);
+  if (isPartial(file)) flags.push_back("partial");
   std::string text;
   for (const std::string& flag : flags) text += (text.empty() ? "" : ",") + flag;
   return text.empty() ? "-" : text;
@@ -154,6 +159,8 @@ std::vector<std::string> RecoverCommand::selectedTypes(const std::vector<std::st
 
 bool RecoverCommand::wanted(const FileModule::File& file) const {
   if (file.size < options_.minSize) return false;
+  // Files not proven whole are listed, but written only on request.
+  if (isPartial(file) && !options_.list && !options_.keepPartial) return false;
   if (options_.types.empty()) return true;
   std::string type = asciiLower(file.attributes.getString("t"));
   for (const std::string& t : selectedTypes_)
@@ -321,6 +328,7 @@ int RecoverCommand::run() {
   FileRecoverer recoverer(&progress, &answers, fileCase.get(), 0, options_.outputFolder);
   recoverer.setMedium(identity);
   recoverer.setKeepNames(options_.keepNames);
+  recoverer.setKeepPartial(options_.keepPartial);
   recoverer.setHashing(!options_.reportPath.empty());
   AheadWriter ahead(*fileCase, recoverer, &progress, [this](const FileModule::File& file) { return wanted(file); },
                     &counter);

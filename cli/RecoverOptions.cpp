@@ -13,7 +13,7 @@
 
 namespace {
 
-enum LongOnly { kConfigDir = 1000, kDebugLog, kVersion, kSimulateBad, kDevices, kStats };
+enum LongOnly { kConfigDir = 1000, kDebugLog, kVersion, kSimulateBad, kDevices, kStats, kKeepPartial };
 
 const struct option kOptions[] = {
     {"output", required_argument, nullptr, 'o'},
@@ -21,6 +21,7 @@ const struct option kOptions[] = {
     {"types", required_argument, nullptr, 't'},
     {"min-size", required_argument, nullptr, 'm'},
     {"keep-names", no_argument, nullptr, 'k'},
+    {"keep-partial", no_argument, nullptr, kKeepPartial},
     {"report", required_argument, nullptr, 'r'},
     {"config-dir", required_argument, nullptr, kConfigDir},
     {"debug-log", required_argument, nullptr, kDebugLog},
@@ -107,6 +108,7 @@ bool parseRecoverOptions(int argc, char** argv, RecoverOptions& options, std::st
           return false;
         }
         break;
+      case kKeepPartial: options.keepPartial = true; break;
       case kConfigDir: options.configFolder = optarg; break;
       case kDebugLog: options.debugTarget = optarg; break;
       case kSimulateBad: options.simulateBad = optarg; break;
@@ -162,7 +164,10 @@ const char* recoverUsageText() {
       "    Scans the whole medium sector by sector for file signatures and FAT and\n"
       "    exFAT file systems (live and deleted entries), then writes every file found\n"
       "    into the output folder, named OFFSET-SIZE.TYPE (OFFSET-SIZEf.TYPE for a\n"
-      "    fragmented file), as the mzk program names them.  The medium is opened read-only\n"
+      "    fragmented file), as the mzk program names them.  Deleted and carved photos\n"
+      "    and movies whose pieces lie apart are put back together when their format\n"
+      "    proves the result whole; a file that cannot be proven whole is listed as\n"
+      "    partial and written only with --keep-partial.  The medium is opened read-only\n"
       "    and never written.  An existing file is never replaced: on a clash the next\n"
       "    free name (\"-1\", \"-2\", ... before the extension) is taken.  A destination\n"
       "    on the medium itself (the image, or a mount point of the device or its\n"
@@ -184,14 +189,20 @@ const char* recoverUsageText() {
       "                          found file, in the order found: offset, size, type,\n"
       "                          fragmented (0/1), deleted (0/1), file-system index (-1\n"
       "                          for signature hits), flags (\"raw\", \"crosslinked\",\n"
-      "                          \"preview=OFFSET+SIZE\",\n"
-      "                          comma-separated, \"-\" for none), file-system name\n"
-      "                          (empty when none)\n"
+      "                          \"preview=OFFSET+SIZE\", \"rebuilt=WAY\" when the file was\n"
+      "                          put together otherwise than the other columns say:\n"
+      "                          \"free-skipping-used\" (a deleted file along the free\n"
+      "                          clusters, passing over those in use) or \"reassembled\"\n"
+      "                          (pieces found by searching), \"partial\" for a file not\n"
+      "                          proven whole; comma-separated, \"-\" for none),\n"
+      "                          file-system name (empty when none)\n"
       "    -t, --types LIST      only files of these types, comma-separated\n"
       "                          (for example jpeg,png,cr2)\n"
       "    -m, --min-size BYTES  only files of at least BYTES bytes (suffixes k, M, G)\n"
       "    -k, --keep-names      write files that have a file-system name under it (made\n"
       "                          safe; on a clash the offset goes before the extension)\n"
+      "        --keep-partial    also write the files not proven whole, with \"-partial\"\n"
+      "                          before the extension\n"
       "    -r, --report FILE     write a DFXML report of the recovered files (name,\n"
       "                          size, byte runs on the medium, MD5); FILE must not exist\n"
       "        --config-dir DIR  read mzk.cfg, Scanner.cfg and FsScanner.cfg from DIR\n"

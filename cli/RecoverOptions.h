@@ -12,6 +12,7 @@ struct RecoverOptions {
   std::vector<std::string> types;  // lower case; empty: every type
   uint64_t minSize = 0;
   bool keepNames = false;
+  bool keepPartial = false;  // write files not proven whole too
   std::string reportPath;
   std::string configFolder;  // empty: the program's folder
   std::string debugTarget = "null";

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "engine/FragmentReader.h"
 #include "engine/PatternsFile.h"
 #include "media/BlockCache.h"
 #include "media/ReaderReader.h"
@@ -19,6 +20,7 @@ const LogTag kLogVolumeNoReader{"FileCase", 92};
 const LogTag kLogNoVolume{"FileCase", 113};
 const LogTag kLogTooManyVolumes{"FileCase", 120};
 const LogTag kLogCrossLinked{"FileCase", 128};
+const LogTag kLogRebuiltShort{"FileCase", 130};
 }  // namespace
 
 FileCase::FileCase(const ConfigRecord& config, const FileSystemFamilies& families) {
@@ -31,6 +33,7 @@ FileCase::FileCase(const ConfigRecord& config, const FileSystemFamilies& familie
 FileCase::~FileCase() {
   // The volumes read through the medium reader: they go first.
   volumes_.clear();
+  fragments_.reset();
   delete window_;
   delete cache_;
   delete reader_;
@@ -39,10 +42,13 @@ FileCase::~FileCase() {
 void FileCase::setReader(Reader* reader) {
   if (!reader) throw std::runtime_error("FileCase(60)");
   volumes_.clear();
+  unclaimed_.clear();
   yielded_.clear();
   nextEviction_ = 0;
   files_.clear();
+  rebuiltRuns_.clear();
   order_.clear();
+  fragments_.reset();
   delete window_;
   window_ = nullptr;
   delete cache_;
@@ -51,6 +57,7 @@ void FileCase::setReader(Reader* reader) {
   reader_ = reader;
   cache_ = new BlockCache(reader_);
   window_ = new ReaderReader(cache_);
+  fragments_.reset(new FragmentReader(cache_));
 }
 
 Reader* FileCase::reader() const {
@@ -71,14 +78,20 @@ std::string FileCase::keyOf(const FileModule::File& file) {
   return key;
 }
 
-void FileCase::found(const FileModule::File& file) {
+void FileCase::found(const FileModule::File& file) { add(file, nullptr); }
+
+void FileCase::foundRebuilt(const FileModule::File& file, const ByteRuns& runs) { add(file, &runs); }
+
+bool FileCase::add(const FileModule::File& file, const ByteRuns* runs) {
   std::string key = keyOf(file);
   auto inserted = files_.emplace(key, file);
-  if (!inserted.second) return;  // the first report of a key wins
+  if (!inserted.second) return false;  // the first report of a key wins
+  if (runs) rebuiltRuns_[key] = *runs;
   order_.push_back(key);
   int32_t fs = file.attributes.getInt32("fs", -1);
   if (fs >= 0 && static_cast<size_t>(fs) < yielded_.size()) ++yielded_[fs];
   if (callback_) callback_->added(key, inserted.first->second);
+  return true;
 }
 
 const FileModule::File* FileCase::findFile(const std::string& key) const {
@@ -87,6 +100,18 @@ const FileModule::File* FileCase::findFile(const std::string& key) const {
 }
 
 Reader* FileCase::readerFor(const FileModule::File& file) {
+  if (!rebuiltRuns_.empty()) {
+    auto rebuilt = rebuiltRuns_.find(keyOf(file));
+    if (rebuilt != rebuiltRuns_.end()) {
+      if (!fragments_) throw std::runtime_error("FileCase(79)");
+      fragments_->aim(rebuilt->second);
+      if (fragments_->size() < file.size) {
+        dlog() << kLogRebuiltShort << ": " << file.offset << " " << file.size << " " << fragments_->size() << "\n";
+        return nullptr;
+      }
+      return fragments_.get();
+    }
+  }
   int32_t fs = file.attributes.getInt32("fs", -1);
   if (fs == -1) {
     if (!window_) throw std::runtime_error("FileCase(79)");
@@ -113,6 +138,7 @@ ByteRuns FileCase::byteRunsFor(const FileModule::File& file) {
   if (file.size == 0) return runs;
   Reader* reader = readerFor(file);
   if (!reader) return runs;
+  if (reader == fragments_.get()) return cutRuns(fragments_->runs(), file.size);
   int32_t fs = file.attributes.getInt32("fs", -1);
   if (fs == -1) {
     appendByteRun(runs, 0, file.offset, std::min(file.size, reader->size()));
@@ -212,5 +238,16 @@ bool FileCase::directoryMet(uint64_t offset, uint64_t cluster) {
     std::shared_ptr<Volume> volume = volumes_[i];
     if (volume->scanDirectoryAt(offset, cluster)) claimed = true;
   }
+  if (!claimed && cluster != Volume::kUnknownCluster && unclaimed_.size() < kMaxUnclaimed) {
+    unclaimed_.push_back({offset, cluster});
+    // A handler may open a volume; the list it is given does not change
+    // meanwhile.
+    const std::vector<UnclaimedDirectory> unclaimed = unclaimed_;
+    for (const UnclaimedDirectoryHandler& handler : unclaimedHandlers_) handler(*this, unclaimed);
+  }
   return claimed;
+}
+
+void FileCase::addUnclaimedDirectoryHandler(UnclaimedDirectoryHandler handler) {
+  unclaimedHandlers_.push_back(std::move(handler));
 }

@@ -24,6 +24,7 @@
 
 class BlockCache;
 class ConfigRecord;
+class FragmentReader;
 class Reader;
 class ReaderReader;
 
@@ -51,6 +52,8 @@ class FileCase : public Scanner::Callback, public VolumeHost {
   void setCallback(Callback* callback) { callback_ = callback; }
 
   void found(const FileModule::File& file) override;
+  // Files put together from pieces: read back along their runs.
+  void foundRebuilt(const FileModule::File& file, const ByteRuns& runs) override;
   static std::string keyOf(const FileModule::File& file);
   const FileModule::File* findFile(const std::string& key) const;
   const std::map<std::string, FileModule::File>& files() const { return files_; }
@@ -58,7 +61,8 @@ class FileCase : public Scanner::Callback, public VolumeHost {
   const std::vector<std::string>& order() const { return order_; }
 
   // A reader over the found file, owned by the case and re-aimed by the
-  // next call; null when the file cannot be read.
+  // next call; null when the file cannot be read.  A rebuilt file is read
+  // along the runs it was reported with.
   Reader* readerFor(const FileModule::File& file);
 
   // Where the found file's bytes lie on the medium: one run for a file of
@@ -78,20 +82,29 @@ class FileCase : public Scanner::Callback, public VolumeHost {
   bool addVolume(const VolumeOpener& open) override;
   bool hasVolumeAt(uint64_t start) const override;
   bool directoryMet(uint64_t offset, uint64_t cluster) override;
+  void addUnclaimedDirectoryHandler(UnclaimedDirectoryHandler handler) override;
+  // The most unclaimed directories kept for one medium.
+  static constexpr size_t kMaxUnclaimed = 4096;
   size_t volumeCount() const { return volumes_.size(); }
   Volume* volume(size_t index) const { return volumes_[index].get(); }
   const PatternMap& fileSystemPatterns() const { return fsPatterns_; }
 
  private:
+  bool add(const FileModule::File& file, const ByteRuns* runs);
+
   Reader* reader_ = nullptr;
   BlockCache* cache_ = nullptr;
   ReaderReader* window_ = nullptr;
   FileModuleRegistry registry_;
   PatternMap fsPatterns_;
   std::vector<std::shared_ptr<Volume>> volumes_;
+  std::vector<UnclaimedDirectory> unclaimed_;
+  std::vector<UnclaimedDirectoryHandler> unclaimedHandlers_;
   std::vector<uint64_t> yielded_;  // files found per volume
   size_t nextEviction_ = 0;
   std::map<std::string, FileModule::File> files_;
+  std::map<std::string, ByteRuns> rebuiltRuns_;
+  std::unique_ptr<FragmentReader> fragments_;
   std::vector<std::string> order_;
   Callback* callback_ = nullptr;
 };

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/FileCase.h"
+#include "engine/FragmentedCarving.h"
 #include "engine/Scanner.h"
 #include "media/BlockCache.h"
 #include "media/Reader.h"
@@ -24,6 +25,8 @@ const uint64_t kSector = Scanner::kSectorLength;
 // gigabytes of memory.
 const uint64_t kMaxBufferSize = 64ull * 1024 * 1024;
 const uint64_t kPrefetchDistance = 16 * kSector;
+// All searches for the rest of carved files together take at most this long.
+const int64_t kDefaultSearchSeconds = 120;
 
 uint64_t bufferSizeFrom(const ConfigRecord& config) {
   int64_t wanted = config.getInt64("Scan Buffer Size", Scanner::kDefaultBufferSize);
@@ -80,7 +83,11 @@ ScanReport runScan(FileCase& fileCase, const ConfigRecord& config, InterfaceCall
                    ScanFollower* follower) {
   BlockCache* reader = fileCase.cache();
   Scanner scanner(reader, fileCase.registry());
-  scanner.init(config.getString("Program Path") + "/Scanner.cfg", &fileCase);
+  // Carved files that break off are searched for their rest once every
+  // sector has been seen.
+  FragmentedCarving carving(fileCase);
+  carving.setTotalSeconds(static_cast<double>(config.getInt64("Fragment Search Seconds", kDefaultSearchSeconds)));
+  scanner.init(config.getString("Program Path") + "/Scanner.cfg", &carving);
 
   const uint64_t bufferSize = bufferSizeFrom(config);
   // One block per buffer: a buffer is one read of the medium, as without
@@ -126,6 +133,16 @@ ScanReport runScan(FileCase& fileCase, const ConfigRecord& config, InterfaceCall
     // Stopped: what was found stays, the pending file ends here.
   }
   scanner.finish(position);
+  report.position = position;
+  report.complete = position == report.total;
+  if (report.complete) {
+    try {
+      carving.run(progress);
+    } catch (InterruptedException&) {
+      report.complete = false;
+    }
+    report.carving = carving.figures();
+  }
   fileCase.markCrossLinks();
   if (follower) {
     try {
@@ -133,8 +150,6 @@ ScanReport runScan(FileCase& fileCase, const ConfigRecord& config, InterfaceCall
     } catch (InterruptedException&) {
     }
   }
-  report.position = position;
-  report.complete = position == report.total;
   if (report.unreadableBytes)
     dlog() << kLogUnreadableTotal << ": " << report.unreadableBytes << " " << report.unreadable.size() << "\n";
   return report;

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "engine/FragmentedCarving.h"
+
 class ConfigRecord;
 class FileCase;
 class InterfaceCallback;
@@ -16,6 +18,7 @@ struct ScanReport {
   uint64_t total = 0;           // bytes to scan (medium size rounded down to 512)
   uint64_t unreadableBytes = 0;
   std::vector<std::pair<uint64_t, uint64_t>> unreadable;  // (offset, length) ranges
+  CarvingFigures carving;       // the search for the rest of carved files
 };
 
 // Work that follows the scan over the medium, reading what the scan has
@@ -40,6 +43,8 @@ class ScanFollower {
 // buffer: progress->setValue(0, 0, position) and progress->check(); an
 // InterruptedException from check() stops the scan in order (complete false).
 // What the scan has passed leaves the cache at once, unless a follower
-// reaches back for it.
+// reaches back for it.  After a complete walk, carved files that break off
+// are searched for their rest (FragmentedCarving), within "Fragment Search
+// Seconds" (default 120) in all; stopping that also leaves complete false.
 ScanReport runScan(FileCase& fileCase, const ConfigRecord& config, InterfaceCallback* progress,
                    ScanFollower* follower = nullptr);

@@ -117,7 +117,10 @@ void Scanner::check(uint64_t position, const uint8_t* sector, uint32_t length) {
         continue;
       }
       FileModule::File file;
-      if (!p.analyzeModule()->analyzeAt(position, window_, file)) continue;
+      if (!p.analyzeModule()->analyzeAt(position, window_, file)) {
+        if (callback_) callback_->refused(position, p);
+        continue;
+      }
 
       // Saturating: a size from a module never wraps the end past zero.
       uint64_t end = file.size > UINT64_MAX - position ? UINT64_MAX : position + file.size;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/ByteRun.h"
 #include "engine/FileModule.h"
 #include "engine/Pattern.h"
 #include "media/ReaderReader.h"
@@ -22,6 +23,11 @@ class Scanner {
    public:
     virtual ~Callback() {}
     virtual void found(const FileModule::File& file) = 0;
+    // A file whose bytes lie along `runs` (medium runs from its first
+    // byte), not where its offset and "fs" alone would place them.
+    virtual void foundRebuilt(const FileModule::File& file, const ByteRuns& runs) { found(file); }
+    // A sector where `pattern` matched but its module found no file.
+    virtual void refused(uint64_t position, const Pattern& pattern) {}
   };
 
   static constexpr uint32_t kSectorLength = kSectorBytes;

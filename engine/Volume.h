@@ -35,4 +35,7 @@ class Volume {
   virtual Reader* readerFor(uint64_t offset, uint64_t size) = 0;
   // Where that file's bytes lie on the medium; empty when unknown.
   virtual ByteRuns byteRuns(uint64_t offset, uint64_t size) = 0;
+  // Where the volume's clusters lie: a medium position where one starts,
+  // and their size.  False when the volume has no clusters.
+  virtual bool clusterGrid(uint64_t& origin, uint64_t& clusterBytes) const { return false; }
 };

@@ -27,6 +27,18 @@ struct VolumeContext {
 // Opens a volume in the given context; null when the structures do not hold.
 typedef std::function<std::shared_ptr<Volume>(const VolumeContext&)> VolumeOpener;
 
+// A directory cluster met by the sector walk that no volume claimed: where
+// it lies on the medium and the cluster it names as its own.
+struct UnclaimedDirectory {
+  uint64_t offset = 0;
+  uint64_t cluster = 0;
+};
+class VolumeHost;
+// Told of the directories no volume claims, all kept so far with the
+// newest last; a family that can prove a volume from them opens it.
+typedef std::function<void(VolumeHost& host, const std::vector<UnclaimedDirectory>& unclaimed)>
+    UnclaimedDirectoryHandler;
+
 class VolumeHost {
  public:
   virtual ~VolumeHost() {}
@@ -37,8 +49,12 @@ class VolumeHost {
   // A volume opened from `start` (a medium byte position) is kept already.
   virtual bool hasVolumeAt(uint64_t start) const = 0;
   // Offers a directory cluster met by the sector walk to every volume in
-  // order; true when at least one of them claimed it.
+  // order; true when at least one of them claimed it.  One that none
+  // claims, and that names its own cluster, is kept and handed to the
+  // handlers.
   virtual bool directoryMet(uint64_t offset, uint64_t cluster) = 0;
+  // Kept for the life of the host, over every medium.
+  virtual void addUnclaimedDirectoryHandler(UnclaimedDirectoryHandler handler) = 0;
 };
 
 typedef std::function<void(FileModuleRegistry& registry, VolumeHost* host)> FileSystemFamily;

@@ -2,9 +2,13 @@
 
 #include <algorithm>
 
+#include "engine/DeletedFileRebuilder.h"
+#include "engine/FragmentReader.h"
 #include "engine/NamedFileType.h"
+#include "engine/RebuiltFile.h"
 #include "engine/Pattern.h"
 #include "exfat/ExfatAllocationBitmap.h"
+#include "exfat/ExfatClusterSpace.h"
 #include "exfat/ExfatDirectory.h"
 #include "exfat/ExfatFat.h"
 #include "exfat/ExfatFileReader.h"
@@ -210,6 +214,18 @@ void ExfatVolume::reportFile(const ExfatEntrySet& set) {
     if (live) dlog() << kLogEntryRuns << ": " << set.name << " " << set.firstCluster << " " << set.dataLength << "\n";
     return;
   }
+  // A deleted file whose every byte was written may be proven along other
+  // free clusters than those right after its first one.
+  DeletedFileRebuild rebuilt;
+  if (set.deleted && bitmap_ && named.testContent && set.validDataLength >= set.dataLength) {
+    ExfatClusterSpace space(geometry_, *bitmap_);
+    DeletedFileRebuilder rebuilder(*context_.medium, space, &searchBudget_);
+    rebuilt = rebuilder.rebuild(named.type, found->analyzeModule(), set.firstCluster, set.dataLength);
+    if (rebuilt.verdict == DeletedFileRebuild::kProven) {
+      reportRebuilt(set, named, *found, rebuilt, extent);
+      return;
+    }
+  }
   file_->aim(runs, set.dataLength, set.validDataLength);
   if (file_->size() < set.dataLength) {
     if (live) dlog() << kLogEntryShort << ": " << set.name << " " << file_->size() << " " << set.dataLength << "\n";
@@ -220,18 +236,50 @@ void ExfatVolume::reportFile(const ExfatEntrySet& set) {
   FileModule::File file;
   if (named.raw) file.attributes.setBool("raw", true);
   if (named.testContent && !contentFits(set, named, *found, file)) return;
+  describe(set, named, file);
+  file.attributes.setBool("fragmented", fragmented);
+  file.attributes.set(kRebuiltKey, set.deleted ? kRebuiltFreeRun : kRebuiltChain);
+  // Its format shows that the free clusters after its first one do not
+  // hold it: listed, but not as a good file.
+  if (rebuilt.verdict == DeletedFileRebuild::kDisproved) file.attributes.setBool(kPartialKey, true);
+  reported_.emplace(std::make_pair(file.offset, file.size), extent);
+  if (context_.found) context_.found->found(file);
+}
+
+void ExfatVolume::describe(const ExfatEntrySet& set, const NamedFileType& named, FileModule::File& file) const {
   int64_t offset = geometry_.offsetOfCluster(set.firstCluster);
   file.offset = static_cast<uint64_t>(offset);  // -1 (no cluster) for an empty file
   file.size = set.dataLength;
   file.attributes.set("t", named.type);
   file.attributes.setInt32("fs", context_.index);
   file.attributes.set("fn", set.name);
-  file.attributes.setBool("fragmented", fragmented);
   file.attributes.setBool("deleted", set.deleted);
   // Stored in 32 bits, as every "time" is.
   if (set.hasTime) file.attributes.setInt32("time", static_cast<int32_t>(static_cast<uint32_t>(set.modified)));
-  reported_.emplace(std::make_pair(file.offset, file.size), extent);
-  if (context_.found) context_.found->found(file);
+}
+
+void ExfatVolume::reportRebuilt(const ExfatEntrySet& set, const NamedFileType& named, const Pattern& pattern,
+                                const DeletedFileRebuild& rebuilt, const Extent& extent) {
+  FileModule::File file;
+  if (named.raw) file.attributes.setBool("raw", true);
+  // The module's other attributes, from the proven reading.
+  if (FileModule* module = pattern.analyzeModule()) {
+    FragmentReader reader(context_.medium);
+    reader.aim(rebuilt.runs);
+    ReaderReader window(&reader);
+    if (window.setWindow(0, set.dataLength)) module->analyze(window, file);
+  }
+  describe(set, named, file);
+  file.attributes.setBool("fragmented", rebuilt.fragmented);
+  file.attributes.set(kRebuiltKey, rebuilt.method);
+  // The plain reading is the volume's own; any other is read along its runs.
+  const bool plain = rebuilt.method == kRebuiltFreeRun;
+  if (plain) reported_.emplace(std::make_pair(file.offset, file.size), extent);
+  if (!context_.found) return;
+  if (plain)
+    context_.found->found(file);
+  else
+    context_.found->foundRebuilt(file, rebuilt.runs);
 }
 
 bool ExfatVolume::contentFits(const ExfatEntrySet& set, const NamedFileType& named, const Pattern& pattern,
@@ -289,4 +337,11 @@ Reader* ExfatVolume::readerFor(uint64_t offset, uint64_t size) {
 ByteRuns ExfatVolume::byteRuns(uint64_t offset, uint64_t size) {
   if (size == 0 || !readerFor(offset, size)) return ByteRuns();
   return file_->byteRuns();
+}
+
+bool ExfatVolume::clusterGrid(uint64_t& origin, uint64_t& clusterBytes) const {
+  if (!geometry_.valid()) return false;
+  origin = geometry_.heapStart();
+  clusterBytes = geometry_.clusterBytes();
+  return true;
 }

@@ -11,7 +11,12 @@
 // Live files are read along their contiguous extent or their FAT chain;
 // deleted ones, whose chains the table no longer keeps, along the free
 // clusters from their first one, and only while the allocation bitmap says
-// those clusters are free.
+// those clusters are free.  A deleted file of a type that has a validator
+// may also be read along the free clusters passing over those in use, or
+// found by a bounded search over the free clusters, when its format proves
+// that reading (it is then read back along its runs through the file
+// case); a file whose plain reading its format disproves is marked
+// "partial".  Every file carries "rebuilt".
 #pragma once
 
 #include <cstdint>
@@ -21,6 +26,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "engine/DeletedFileRebuilder.h"
 #include "engine/FileModule.h"
 #include "engine/Volume.h"
 #include "engine/VolumeHost.h"
@@ -61,6 +67,7 @@ class ExfatVolume : public Volume {
   // when a deleted file's clusters are no longer free).
   Reader* readerFor(uint64_t offset, uint64_t size) override;
   ByteRuns byteRuns(uint64_t offset, uint64_t size) override;
+  bool clusterGrid(uint64_t& origin, uint64_t& clusterBytes) const override;
 
   const ExfatParameters& parameters() const { return params_; }
   const ExfatGeometry& geometry() const { return geometry_; }
@@ -86,6 +93,9 @@ class ExfatVolume : public Volume {
   void reportFile(const ExfatEntrySet& set);
   bool contentFits(const ExfatEntrySet& set, const NamedFileType& named, const Pattern& pattern,
                    FileModule::File& file);
+  void reportRebuilt(const ExfatEntrySet& set, const NamedFileType& named, const Pattern& pattern,
+                     const DeletedFileRebuild& rebuilt, const Extent& extent);
+  void describe(const ExfatEntrySet& set, const NamedFileType& named, FileModule::File& file) const;
 
   VolumeContext context_;
   ExfatParameters params_;
@@ -104,4 +114,5 @@ class ExfatVolume : public Volume {
   // file along the same long chain, free area or extent run out of it
   // instead of taking a time that grows with the square of the medium.
   uint64_t lookupBudget_ = 0;
+  SearchBudget searchBudget_;
 };

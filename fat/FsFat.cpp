@@ -3,10 +3,14 @@
 #include <algorithm>
 #include <vector>
 
+#include "engine/DeletedFileRebuilder.h"
 #include "engine/FileModule.h"
+#include "engine/FragmentReader.h"
 #include "engine/NamedFileType.h"
+#include "engine/RebuiltFile.h"
 #include "fat/BootSector.h"
 #include "fat/FATDirectory.h"
+#include "fat/FatClusterSpace.h"
 #include "fat/FatEntry.h"
 #include "media/ReaderReader.h"
 #include "media/Sector.h"
@@ -43,6 +47,8 @@ const LogTag kLogAnalyzeFailed{"FsFat", 258};
 
 FsFat::FsFat(const VolumeContext& context)
     : context_(context), chain_(context.medium), latestYear_(latestFatYear()) {}
+
+FsFat::~FsFat() {}
 
 uint64_t FsFat::start() const { return parameters().lba * kSectorBytes; }
 
@@ -92,6 +98,7 @@ bool FsFat::init(const FatParameters& p) {
     dlog() << kLogChainInit << "\n";
     return false;
   }
+  space_.reset(new FatClusterSpace(medium, p, map));
   return true;
 }
 
@@ -148,6 +155,17 @@ void FsFat::scanDirectory(Reader& directory, bool isSubdirectory) {
       dlog() << kLogEntryChain << ": " << entry.name << " " << entry.firstCluster << " " << entry.size << "\n";
       continue;
     }
+    const bool freeReading = entry.deleted && chain_.chainState() == ReaderFatFile::kChainFree;
+    DeletedFileRebuild rebuilt;
+    if (freeReading && named.testContent && space_ && space_->valid()) {
+      DeletedFileRebuilder rebuilder(*context_.medium, *space_, &searchBudget_);
+      rebuilt = rebuilder.rebuild(named.type, pattern.analyzeModule(), entry.firstCluster, entry.size);
+      if (rebuilt.verdict == DeletedFileRebuild::kProven) {
+        reportRebuilt(entry, named, pattern, rebuilt);
+        continue;
+      }
+      // The rebuilder's reads left the chain reader as it was.
+    }
     if (chain_.size() < entry.size) {
       if (live) dlog() << kLogEntryShort << ": " << entry.name << " " << chain_.size() << " " << entry.size << "\n";
       continue;
@@ -202,8 +220,38 @@ void FsFat::scanDirectory(Reader& directory, bool isSubdirectory) {
     file.attributes.set("fn", entry.name);
     file.attributes.setBool("fragmented", fragmented);
     file.attributes.setBool("deleted", entry.deleted);
+    file.attributes.set(kRebuiltKey, freeReading ? kRebuiltFreeRun : kRebuiltChain);
+    // Its format shows that the free clusters after its first one do not
+    // hold it: listed, but not as a good file.
+    if (rebuilt.verdict == DeletedFileRebuild::kDisproved) file.attributes.setBool(kPartialKey, true);
     if (context_.found) context_.found->found(file);
   }
+}
+
+void FsFat::reportRebuilt(const FatDirectoryEntry& entry, const NamedFileType& named, const Pattern& pattern,
+                          const DeletedFileRebuild& rebuilt) {
+  FileModule::File file;
+  // The module's other attributes, from the proven reading.
+  if (FileModule* module = pattern.analyzeModule()) {
+    FragmentReader reader(context_.medium);
+    reader.aim(rebuilt.runs);
+    ReaderReader window(&reader);
+    if (window.setWindow(0, entry.size)) module->analyze(window, file);
+  }
+  file.offset = static_cast<uint64_t>(chain_.geometry().offsetOfCluster(entry.firstCluster));
+  file.size = entry.size;
+  file.attributes.set("t", named.type);
+  file.attributes.setInt32("fs", context_.index);
+  file.attributes.set("fn", entry.name);
+  file.attributes.setBool("fragmented", rebuilt.fragmented);
+  file.attributes.setBool("deleted", true);
+  file.attributes.set(kRebuiltKey, rebuilt.method);
+  if (!context_.found) return;
+  // The plain reading is the volume's own; any other is read along its runs.
+  if (rebuilt.method == kRebuiltFreeRun)
+    context_.found->found(file);
+  else
+    context_.found->foundRebuilt(file, rebuilt.runs);
 }
 
 Reader* FsFat::readerFor(uint64_t offset, uint64_t size) {
@@ -242,4 +290,11 @@ ByteRuns FsFat::byteRuns(uint64_t offset, uint64_t size) {
     appendByteRun(runs, fileOffset, static_cast<uint64_t>(at), std::min(clusterBytes, size - fileOffset));
   }
   return runs;
+}
+
+bool FsFat::clusterGrid(uint64_t& origin, uint64_t& clusterBytes) const {
+  if (!chain_.geometry().valid()) return false;
+  origin = chain_.geometry().dataStart();
+  clusterBytes = chain_.geometry().clusterBytes();
+  return true;
 }

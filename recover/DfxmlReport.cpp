@@ -9,6 +9,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "engine/RebuiltFile.h"
 #include "shell/Files.h"
 
 namespace {
@@ -71,6 +72,8 @@ ReportedFile reportedFileOf(const FileModule::File& file) {
   out.originalName = file.attributes.getString("fn");
   if (file.attributes.getInt32("fs", -1) >= 0) out.allocated = file.attributes.getBool("deleted", false) ? 0 : 1;
   out.fragmented = file.attributes.getBool("fragmented", false);
+  out.rebuilt = rebuiltOf(file);
+  out.partial = isPartial(file);
   out.raw = file.attributes.getBool("raw", false);
   out.crossLinked = file.attributes.getBool("crosslinked", false);
   out.previewSize = file.attributes.getUint32("thumbnail_size", 0);
@@ -146,6 +149,8 @@ void DfxmlReport::fileObject(const ReportedFile& file) {
         std::to_string(file.previewSize) + "\"/>\n");
   if (file.unreadableBytes)
     put("    <mzk:unreadable_bytes>" + std::to_string(file.unreadableBytes) + "</mzk:unreadable_bytes>\n");
+  if (!file.rebuilt.empty()) put("    <mzk:rebuilt>" + xmlEscape(file.rebuilt) + "</mzk:rebuilt>\n");
+  if (file.partial) put("    <mzk:partial>1</mzk:partial>\n");
   put("  </fileobject>\n");
   if (out_) fflush(out_);
 }

@@ -1,8 +1,9 @@
 // A DFXML report of a recovery: the program, the source image and one
 // fileobject per recovered file with its name, size, allocation, byte runs
 // on the image, MD5 and SHA-256; what DFXML has no element for (the type,
-// the name in the file system, fragmentation, unreadable bytes, the image
-// size, the summary) is in the project's own namespace, so the report
+// the name in the file system, fragmentation, how the file was put
+// together, whether it is partial, unreadable bytes, the image size, the
+// summary) is in the project's own namespace, so the report
 // validates against the DFXML schema.  Written as the files are recovered, so a run that is
 // stopped still leaves a well-formed report once finish() is called.
 #pragma once
@@ -32,6 +33,8 @@ struct ReportedFile {
   std::string originalName;  // "fn": the name in the file system
   int allocated = -1;        // 1 live, 0 deleted, -1 not from a file system
   bool fragmented = false;
+  std::string rebuilt;       // how its bytes were put together ("rebuilt")
+  bool partial = false;      // not proven whole
   bool raw = false;          // a camera raw file
   bool crossLinked = false;  // its bytes are another file's too
   uint64_t previewOffset = 0;  // its embedded preview, when previewSize is not 0

@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "engine/FileCase.h"
+#include "engine/RebuiltFile.h"
 #include "recover/FileReader.h"
 #include "recover/FileDigests.h"
 #include "shell/Charset.h"
@@ -111,6 +112,7 @@ FileRecoverer::FileRecoverer(InterfaceCallback* progress, Questions* questions, 
 std::string FileRecoverer::destinationPath(const FileModule::File& file) const {
   std::string name = std::to_string(file.offset) + "-" + std::to_string(file.size);
   if (file.attributes.getBool("fragmented", false)) name += "f";
+  if (isPartial(file)) name += "-partial";
   name += "." + file.attributes.getString("t");
   return joinPath(folder_, safeFileName(name));
 }
@@ -121,7 +123,8 @@ std::string FileRecoverer::namedPath(const FileModule::File& file) const {
   // A cross-linked file's bytes belong to another file too: the name would
   // promise what the data may not be.
   if (fn.empty() || file.attributes.getBool("crosslinked", false)) return std::string();
-  return joinPath(folder_, safeFileName(fn));
+  std::string path = joinPath(folder_, safeFileName(fn));
+  return isPartial(file) ? withSuffix(path, "partial") : path;
 }
 
 std::string FileRecoverer::sourceTextOf(const FileModule::File& file) {
@@ -129,6 +132,11 @@ std::string FileRecoverer::sourceTextOf(const FileModule::File& file) {
 }
 
 bool FileRecoverer::recover(const FileModule::File& file) {
+  if (isPartial(file) && !keepPartial_) {
+    lastPath_.clear();
+    lastFailure_ = NotWhole;
+    return false;
+  }
   std::string named = namedPath(file);
   if (named.empty()) return recoverCandidates(file, sourceTextOf(file), {destinationPath(file)});
   return recoverCandidates(file, sourceTextOf(file),

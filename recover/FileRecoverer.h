@@ -1,6 +1,7 @@
 // Writes found files into a destination folder.
 //
-// Names are offset-size[f].type, made safe (see FileName.h).  Outputs are
+// Names are offset-size[f].type, made safe (see FileName.h); a file not
+// proven whole gets "-partial" before its extension.  Outputs are
 // created exclusively, so an existing file is never replaced: on a clash
 // the next free name ("-1", "-2", ... before the extension) is taken.  A
 // destination on the medium being recovered is refused (setMedium).
@@ -27,8 +28,9 @@ class FileRecoverer {
  public:
   // Why the last attempt failed.
   // NoSpace: the destination is full; what was written of the file is
-  // removed, as after any failure to write it.
-  enum Failure { NoFailure, NoReader, CannotCreate, CannotWrite, OnMedium, NoSpace };
+  // removed, as after any failure to write it.  NotWhole: a file not proven
+  // whole, refused without setKeepPartial.
+  enum Failure { NoFailure, NoReader, CannotCreate, CannotWrite, OnMedium, NoSpace, NotWhole };
 
   // progress and questions may be null (no progress; failures answered
   // "Yes").  Neither is owned; the progress total is the caller's business
@@ -48,6 +50,9 @@ class FileRecoverer {
   // Files with a FAT name ("fn") are written under that name, made safe;
   // on a clash the offset goes before the extension.
   void setKeepNames(bool keep) { keepNames_ = keep; }
+  // Files not proven whole ("partial") are written, with "-partial" before
+  // the extension; otherwise recover() refuses them (NotWhole).
+  void setKeepPartial(bool keep) { keepPartial_ = keep; }
   // Compute the MD5 and SHA-256 of each file written (lastMd5(), lastSha256()).
   void setHashing(bool hashing) { hashing_ = hashing; }
 
@@ -136,6 +141,7 @@ class FileRecoverer {
   std::string folder_;
   bool yesToAll_ = false;
   bool keepNames_ = false;
+  bool keepPartial_ = false;
   bool hashing_ = false;
   MediumIdentity medium_;
   std::string checkedFolder_;

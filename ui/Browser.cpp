@@ -10,6 +10,7 @@
 #include "engine/ScanRun.h"
 #include "media/Reader.h"
 #include "recover/FileName.h"
+#include "engine/RebuiltFile.h"
 #include "recover/FileRecoverer.h"
 #include "shell/Config.h"
 #include "shell/DebugLog.h"
@@ -356,8 +357,10 @@ void Browser::openFile(GtkTreePath* path) {
   {
     gtk::ProgressBox progress(window(), gtk::ProgressBox::FileCopy, file->size);
     FileRecoverer recoverer(&progress, nullptr, fileCase_, file->size, openFolder_);
-    // The program that opens it shows its real name where one is known.
+    // The program that opens it shows its real name where one is known; a
+    // file not proven whole can still be looked at.
     recoverer.setKeepNames(true);
+    recoverer.setKeepPartial(true);
     try {
       ok = recoverer.recover(*file);
     } catch (const InterruptedException&) {
@@ -492,18 +495,34 @@ void Browser::recover() {
                      browserOf(s)->keepNames_ = gtk_toggle_button_get_active(button);
                    }),
                    this);
-  gtk_widget_show(keep);
+  GtkWidget* partial = gtk_check_button_new_with_mnemonic(_("Keep _partial files"));
+  gtk_widget_set_tooltip_text(partial, _("Files that could not be proven whole are written too, with "
+                                         "\"-partial\" in their name; otherwise they are left out."));
+  gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(partial), keepPartial_);
+  g_signal_connect(partial, "toggled", G_CALLBACK(+[](GtkToggleButton* button, gpointer s) {
+                     browserOf(s)->keepPartial_ = gtk_toggle_button_get_active(button);
+                   }),
+                   this);
+  GtkWidget* choices = gtk_hbox_new(FALSE, 12);
+  gtk_box_pack_start(GTK_BOX(choices), keep, FALSE, FALSE, 0);
+  gtk_box_pack_start(GTK_BOX(choices), partial, FALSE, FALSE, 0);
+  gtk_widget_show_all(choices);
   std::string folder;
-  if (!chooseFile(folder, GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, keep)) return;
-  const RecoverySummary summary = recoverSelected(folder, keepNames_);
+  if (!chooseFile(folder, GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, choices)) return;
+  const RecoverySummary summary = recoverSelected(folder, keepNames_, keepPartial_);
   messageBox(MessageBoxInformation, recoverySummaryText(summary, folder), window(), false,
              nullptr);
 }
 
-RecoverySummary Browser::recoverSelected(const std::string& folder, bool keepNames) {
+RecoverySummary Browser::recoverSelected(const std::string& folder, bool keepNames, bool keepPartial) {
   RecoverySummary summary;
   uint64_t total = 0;
+  auto leftOut = [keepPartial](const FileModule::File& file) { return isPartial(file) && !keepPartial; };
   forEachSelected([&](const FileModule::File& file, GtkTreePath*) {
+    if (leftOut(file)) {
+      ++summary.leftPartial;
+      return;
+    }
     total = file.size > UINT64_MAX - total ? UINT64_MAX : total + file.size;
     ++summary.requested;
   });
@@ -512,8 +531,10 @@ RecoverySummary Browser::recoverSelected(const std::string& folder, bool keepNam
   FileRecoverer recoverer(&progress, &questions, fileCase_, total, folder);
   recoverer.setMedium(mediumIdentity());
   recoverer.setKeepNames(keepNames);
+  recoverer.setKeepPartial(keepPartial);
   try {
     forEachSelected([&](const FileModule::File& file, GtkTreePath* path) {
+      if (leftOut(file)) return;
       if (recoverer.recover(file)) {
         ++summary.recovered;
         if (recoverer.lastUnreadableBytes()) ++summary.damaged;

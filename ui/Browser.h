@@ -67,7 +67,9 @@ class Browser : public WindowBase, public InterfaceCallback, public FileCase::Ca
 
   // Recovers the selected files into `folder` (no chooser): recovered
   // files are unselected, failed ones stay selected.
-  RecoverySummary recoverSelected(const std::string& folder, bool keepNames);
+  // Files not proven whole ("partial") are written only with keepPartial;
+  // otherwise they are left out, counted and stay selected.
+  RecoverySummary recoverSelected(const std::string& folder, bool keepNames, bool keepPartial = false);
   // Prints the selected thumbnails into a PDF file, without a dialog.
   bool exportSelected(const std::string& pdfPath);
 
@@ -126,5 +128,6 @@ class Browser : public WindowBase, public InterfaceCallback, public FileCase::Ca
   uint64_t scanTotal_ = 0;
   int shownPercent_ = -1;
   std::string openFolder_;  // private temporary folder of opened files
-  bool keepNames_ = false;  // the recover chooser's choice
+  bool keepNames_ = false;  // the recover chooser's choices
+  bool keepPartial_ = false;
 };

@@ -4,6 +4,7 @@
 
 #include <glib.h>
 
+#include "engine/RebuiltFile.h"
 #include "shell/Format.h"
 #include "shell/Intl.h"
 #include "shell/gtk/MessageBox.h"
@@ -44,13 +45,25 @@ std::string thumbnailTooltip(const FileModule::File& file) {
   if (a.getBool("deleted", false)) text += "\n" + std::string(_("Deleted file"));
   if (a.getBool("fragmented", false))
     text += "\n" + std::string(_("Fragmented: put together from its clusters"));
+  const std::string way = rebuiltOf(file);
+  if (way != plainRebuiltOf(file)) text += "\n" + rebuiltText(way);
+  if (isPartial(file)) text += "\n" + std::string(_("Partial: it could not be proven whole"));
   return text;
+}
+
+std::string rebuiltText(const std::string& way) {
+  if (way == kRebuiltContiguous) return _("In one piece from its first byte");
+  if (way == kRebuiltChain) return _("Along its allocation chain");
+  if (way == kRebuiltFreeRun) return _("Along the free clusters after its first one");
+  if (way == kRebuiltFreeSkippingUsed) return _("Along free clusters, past those in use; proven by its format");
+  if (way == kRebuiltReassembled) return _("From pieces found by searching; proven by its format");
+  return way;
 }
 
 std::string recoverySummaryText(const RecoverySummary& s, const std::string& folder) {
   const std::string where = shownPath(folder);
   const unsigned long n = static_cast<unsigned long>(s.recovered);
-  if (!s.stopped && s.failed == 0 && s.damaged == 0 && s.recovered == s.requested)
+  if (!s.stopped && s.failed == 0 && s.damaged == 0 && s.recovered == s.requested && s.leftPartial == 0)
     return format(ngettext("Complete\n\nOne file was recovered to %2.",
                            "Complete\n\n%1 files were recovered to %2.", n),
                   s.recovered, where);
@@ -64,6 +77,15 @@ std::string recoverySummaryText(const RecoverySummary& s, const std::string& fol
                             "%1 files could not be recovered.",
                             static_cast<unsigned long>(s.failed)),
                    s.failed);
+  }
+  if (s.leftPartial) {
+    text += "\n";
+    text += format(ngettext("One selected file could not be proven whole and was left out (tick \"Keep "
+                            "partial files\" to write it).",
+                            "%1 selected files could not be proven whole and were left out (tick \"Keep "
+                            "partial files\" to write them).",
+                            static_cast<unsigned long>(s.leftPartial)),
+                   s.leftPartial);
   }
   if (s.damaged) {
     text += "\n";

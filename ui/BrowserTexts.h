@@ -15,8 +15,12 @@
 std::string browserStatusText(unsigned shown, unsigned selected);
 
 // Plain text: the file's name when the file system knew it, its type, size
-// and offset, and whether it was deleted or fragmented.
+// and offset, whether it was deleted or fragmented, how it was put together
+// when that is not the plain way of its origin, and whether it is partial.
 std::string thumbnailTooltip(const FileModule::File& file);
+
+// How a file's bytes were put together ("rebuilt"), in words.
+std::string rebuiltText(const std::string& way);
 
 // What one recovery run achieved, for its closing summary.
 struct RecoverySummary {
@@ -25,6 +29,7 @@ struct RecoverySummary {
   uint64_t failed = 0;          // files that could not be written
   uint64_t damaged = 0;         // recovered files with unreadable bytes
   uint64_t unreadableBytes = 0; // written as zeros
+  uint64_t leftPartial = 0;     // selected files not proven whole, not written
   bool stopped = false;         // the user cancelled
 };
 // The summary text (Pango markup; `folder` is escaped here).  "Complete"

@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/RebuiltFile.h"
 #include "shell/Intl.h"
+#include "ui/BrowserTexts.h"
 #include "shell/gtk/MessageBox.h"
 
 namespace {
@@ -76,6 +78,10 @@ void showPropertiesDialog(GtkWindow* parent, const FileModule::File& file) {
     rows.row(_("File Name"), name);
   if (a.getBool("fragmented", false))
     rows.row(_("Fragmented"), _("Yes"));
+  // The plain way of a file's origin goes without saying.
+  if (rebuiltOf(file) != plainRebuiltOf(file)) rows.row(_("Rebuilt"), rebuiltText(rebuiltOf(file)));
+  if (isPartial(file))
+    rows.row(_("Partial"), _("Yes: it could not be proven whole"));
 
   uint32_t thumbnail = a.getUint32("thumbnail_offset", kAbsent);
   if (thumbnail != kAbsent) {

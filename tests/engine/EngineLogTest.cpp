@@ -55,6 +55,10 @@ TEST(EngineLog, TheTrailOfARepresentativeRun) {
       "PatternsFile(16): bad.cfg\n"
       "Browser(703): 0 2048\n"
       "ReaderReader(34): 0 0 4096\n"
+      // The four bytes at 0 end as a JPEG but hold no picture: searched for
+      // their rest, in vain.
+      "FragmentedCarving(40): 0 512 1\n"
+      "FragmentedCarving(41): 0 jpeg 1 lost 1 2 1 3\n"
       "ScanRun(76): 512 1\n"
       "ReaderReader(19): 4096 4096\n"
       "FileCase(81): 4096 10\n"
