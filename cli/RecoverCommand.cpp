@@ -336,6 +336,7 @@ int RecoverCommand::run() {
   StopSignals::install();
 
   progress.beginPhase("scan", mediumSize - mediumSize % 512);
+  const int stopsBeforeScan = StopSignals::count();
   ScanReport scan;
   try {
     scan = runScan(*fileCase, config, &progress, options_.list ? nullptr : &ahead);
@@ -403,7 +404,9 @@ int RecoverCommand::run() {
     return kExitEnvironment;
   }
   recoverer.setTotalBytes(total);
-  progress.beginPhase("recover", total);
+  // A stop that came after the one that ended the scan (even before this
+  // phase began) aborts the recovery.
+  progress.beginPhase("recover", total, scan.complete ? stopsBeforeScan : stopsBeforeScan + 1);
   uint64_t recovered = 0, done = 0;
   bool aborted = false, full = false;
   for (const FileModule::File& file : files) {

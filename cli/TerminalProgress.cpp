@@ -24,12 +24,12 @@ TerminalProgress::TerminalProgress(bool visible) : visible_(visible) {
 
 TerminalProgress::~TerminalProgress() { clear(); }
 
-void TerminalProgress::beginPhase(const std::string& name, uint64_t total) {
+void TerminalProgress::beginPhase(const std::string& name, uint64_t total, int stopsSeen) {
   clear();
   phase_ = name;
   total_ = total;
   position_ = 0;
-  stopsAtStart_ = StopSignals::count();
+  stopsAtStart_ = stopsSeen >= 0 ? stopsSeen : StopSignals::count();
   start_ = std::chrono::steady_clock::now();
   lastDraw_ = start_ - std::chrono::seconds(1);
 }

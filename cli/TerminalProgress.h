@@ -17,7 +17,9 @@ class TerminalProgress : public InterfaceCallback {
 
   // Starts a phase ("scan" counts files found, "recover" counts files
   // done); stop requests from before are not held against it.
-  void beginPhase(const std::string& name, uint64_t total);
+  // check() throws once more stop signals have come than `stopsSeen`
+  // (by default the count at the start of the phase).
+  void beginPhase(const std::string& name, uint64_t total, int stopsSeen = -1);
   void setFilesFound(uint64_t files) { files_ = files; }
   void setFilesDone(uint64_t done, uint64_t of) { done_ = done; of_ = of; }
   // Clears the line (before other messages go to stderr).

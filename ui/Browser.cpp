@@ -12,6 +12,7 @@
 #include "recover/FileName.h"
 #include "engine/RebuiltFile.h"
 #include "recover/FileRecoverer.h"
+#include "recover/FreeSpace.h"
 #include "shell/Config.h"
 #include "shell/DebugLog.h"
 #include "shell/Format.h"
@@ -509,9 +510,24 @@ void Browser::recover() {
   gtk_widget_show_all(choices);
   std::string folder;
   if (!chooseFile(folder, GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, choices)) return;
+  if (!roomFor(folder, keepPartial_)) return;
   const RecoverySummary summary = recoverSelected(folder, keepNames_, keepPartial_);
   messageBox(MessageBoxInformation, recoverySummaryText(summary, folder), window(), false,
              nullptr);
+}
+
+bool Browser::roomFor(const std::string& folder, bool keepPartial) {
+  std::vector<uint64_t> sizes;
+  forEachSelected([&](const FileModule::File& file, GtkTreePath*) {
+    if (!isPartial(file) || keepPartial) sizes.push_back(file.size);
+  });
+  const FreeSpace space = freeSpaceIn(folder);
+  const uint64_t needed = spaceNeeded(space, sizes);
+  if (!space.known || needed <= space.freeBytes) return true;
+  dlog() << "Browser(540): " << needed << " " << space.freeBytes << "\n";
+  const std::string question =
+      noRoomQuestion(sizes.size(), needed, space.freeBytes, filesThatFit(space, sizes), folder);
+  return !(messageBox(MessageBoxWarning, question, window(), true, nullptr) & MessageBoxNotYes);
 }
 
 RecoverySummary Browser::recoverSelected(const std::string& folder, bool keepNames, bool keepPartial) {

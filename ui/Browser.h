@@ -69,6 +69,9 @@ class Browser : public WindowBase, public InterfaceCallback, public FileCase::Ca
   // files are unselected, failed ones stay selected.
   // Files not proven whole ("partial") are written only with keepPartial;
   // otherwise they are left out, counted and stay selected.
+  // True when the selected files fit in `folder`, or the user chose to go
+  // on although they do not.
+  bool roomFor(const std::string& folder, bool keepPartial);
   RecoverySummary recoverSelected(const std::string& folder, bool keepNames, bool keepPartial = false);
   // Prints the selected thumbnails into a PDF file, without a dialog.
   bool exportSelected(const std::string& pdfPath);

@@ -99,6 +99,25 @@ std::string recoverySummaryText(const RecoverySummary& s, const std::string& fol
   return text;
 }
 
+std::string noRoomQuestion(uint64_t files, uint64_t needed, uint64_t freeBytes, uint64_t fit,
+                           const std::string& folder) {
+  std::string text = kWarningMark;
+  text += format(_("There is not enough free space in %1."), shownPath(folder));
+  text += "\n\n";
+  text += format(ngettext("The selected file needs %2; %3 are free.",
+                          "The %1 selected files need %2; %3 are free.", static_cast<unsigned long>(files)),
+                 files, formatSize(needed), formatSize(freeBytes));
+  text += "\n";
+  text += fit ? format(ngettext("Only the first file fits.", "Only the first %1 files fit.",
+                                static_cast<unsigned long>(fit)),
+                       fit)
+              : std::string(_("None of them fits."));
+  text += "\n\n";
+  text += _("Recover as many as fit? The others stay selected. Choose No to pick another folder "
+            "or fewer files.");
+  return text;
+}
+
 std::string openFailureText(const std::string& name, FileRecoverer::Failure failure) {
   const char* why;
   switch (failure) {

@@ -36,6 +36,12 @@ struct RecoverySummary {
 // only when every requested file was written without unreadable bytes.
 std::string recoverySummaryText(const RecoverySummary& summary, const std::string& folder);
 
+// The question asked when the selected files do not fit in the chosen
+// folder (Pango markup; `folder` is escaped here): `files` files need
+// `needed` bytes, `freeBytes` are free, the first `fit` of them fit.
+std::string noRoomQuestion(uint64_t files, uint64_t needed, uint64_t freeBytes, uint64_t fit,
+                           const std::string& folder);
+
 // Markup for "Cannot open file" naming the file (`name`, plain UTF-8) and
 // why: the failure of the copy into the temporary folder, or
 // FileRecoverer::NoFailure when no temporary folder could be made.

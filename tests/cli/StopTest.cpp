@@ -62,7 +62,7 @@ TEST(Stop, AnInterruptedScanRecoversAndReportsWhatWasFound) {
 TEST(Stop, ASecondInterruptAbortsTheRecovery) {
   // 20000 sectors that each start a file of one sector, then a long sparse
   // tail: the first signal stops the scan, the second comes while the files
-  // found are being written.
+  // found are being recovered.
   TempDir config, dir;
   writeFile(config.file("Scanner.cfg"), "Type: blk\nPattern: MZK-TEST-BLOCK\nMax Size: 512\n");
   writeFile(config.file("FsScanner.cfg"), "");
@@ -72,8 +72,10 @@ TEST(Stop, ASecondInterruptAbortsTheRecovery) {
   ASSERT_TRUE(sh("truncate -s 64G " + quote(dir.file("blocks.img"))));
   std::string out = dir.file("out");
   pid_t pid = startAndSignal({"--config-dir", config.path(), "-o", out, dir.file("blocks.img")}, dir, SIGINT);
-  // Two names: the first file is complete, the second may be cut short.
-  for (int i = 0; i < 3000 && namesIn(out).size() < 2; ++i) usleep(5000);
+  // The files found lie behind the scan, so they are written while it runs;
+  // the recovery after the stop gives them their names.  The second signal
+  // comes once the first has its name.
+  for (int i = 0; i < 30000 && access((out + "/0-512.blk").c_str(), F_OK) != 0; ++i) usleep(1000);
   kill(pid, SIGINT);
   ToolResult r = finishRecover(pid, dir.path());
   EXPECT_EQ(130, r.status) << r.err;

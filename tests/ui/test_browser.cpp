@@ -5,8 +5,10 @@
 #include <gtk/gtk.h>
 
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -19,6 +21,7 @@
 #include "media/ReaderFile.h"
 #include "shell/Config.h"
 #include "tests/support/Pictures.h"
+#include "tests/support/Tools.h"
 #include "tests/ui/WindowTestDriver.h"
 #include "thumbs/PixbufFrame.h"
 #include "ui/Browser.h"
@@ -222,6 +225,43 @@ TEST_F(BrowserTest, RecoverUnselectsWhatWasWrittenAndKeepsTheFailureSelected) {
   EXPECT_TRUE(gtk_icon_view_path_is_selected(browser.iconView(), failed));
   gtk_tree_path_free(failed);
   EXPECT_EQ(readWhole(card), image);  // the medium untouched
+}
+
+// A folder with room for two of three photos: the user is asked before
+// anything is written; No writes nothing, Yes writes what fits and keeps
+// the rest selected.
+TEST_F(BrowserTest, AFolderWithoutRoomIsQuestionedBeforeAnythingIsWritten) {
+  const std::string small = tmp.file("small");
+  ASSERT_EQ(mkdir(small.c_str(), 0755), 0);
+  auto pages = [](size_t n) { return (n + 4095) / 4096 * 4096; };
+  const std::string size = "size=" + std::to_string(pages(photos[0].size()) + pages(photos[1].size()) + 4096);
+  if (getuid() != 0 || mount("tmpfs", small.c_str(), "tmpfs", 0, size.c_str()) != 0)
+    GTEST_SKIP() << "needs root to mount a small tmpfs";
+  struct Unmount {
+    std::string path;
+    ~Unmount() { umount(path.c_str()); }
+  } unmount{small};
+  Browser browser(nullptr, media, *fileCase, config);
+  scan(browser);
+  for (int i : {0, 1, 2}) {
+    GtkTreePath* path = row(i);
+    gtk_icon_view_select_path(browser.iconView(), path);
+    gtk_tree_path_free(path);
+  }
+  for (bool goOn : {false, true}) {
+    SCOPED_TRACE(goOn ? "Yes" : "No");
+    DialogScript script;
+    script.then("Select Destination Folder", choose(small))
+        .then("Warning", respond(goOn ? GTK_RESPONSE_ACCEPT : GTK_RESPONSE_REJECT));
+    if (goOn) script.then("Question", respond(GTK_RESPONSE_ACCEPT)).then("Information", respond(GTK_RESPONSE_REJECT));
+    gtk_action_activate(gtk_action_group_get_action(browser.actionGroup(), "Recover"));
+    ASSERT_TRUE(script.finished()) << script.handled.size();
+    EXPECT_NE(script.texts[1].find("Only the first 2 files fit"), std::string::npos) << script.texts[1];
+    EXPECT_EQ(browser.selectedCount(), goOn ? 1u : 3u);
+  }
+  std::vector<std::string> written = mzktest::namesIn(small);
+  std::sort(written.begin(), written.end());
+  EXPECT_EQ((std::vector<std::string>{nameOf(0), nameOf(1)}), written);
 }
 
 TEST_F(BrowserTest, OpenHandsACopyToTheDesktopsProgram) {
