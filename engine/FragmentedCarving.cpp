@@ -11,6 +11,7 @@
 #include "engine/FragmentReader.h"
 #include "engine/RebuiltFile.h"
 #include "media/BlockCache.h"
+#include "media/ByteCursor.h"
 #include "media/ReaderReader.h"
 #include "shell/DebugLog.h"
 #include "shell/InterfaceCallback.h"
@@ -171,9 +172,13 @@ void FragmentedCarving::run(InterfaceCallback* progress) {
   }
   std::sort(held_.begin(), held_.end());
 
+  // All searches together read at most about twice the medium in the
+  // validators' blocks, whatever its content: a medium full of hopeless
+  // candidates (headers cut short among zeros) costs seconds, not minutes.
+  const uint64_t readBudget = 2 * (medium->size() / ByteCursor::kDefaultBlock) + kLeastReadBudget;
   for (const Candidate* c : broken) {
     if (progress) progress->check();
-    if (now() - start > totalSeconds_) {
+    if (now() - start > totalSeconds_ || figures_.reads >= readBudget) {
       figures_.outOfTime = true;
       dlog() << kLogOutOfTime << ": " << figures_.searched << " " << broken.size() << "\n";
       break;
@@ -181,15 +186,17 @@ void FragmentedCarving::run(InterfaceCallback* progress) {
     // A start inside a proven file is a part of it (a preview, a frame).
     auto after = std::upper_bound(held_.begin(), held_.end(), std::make_pair(c->offset, UINT64_MAX));
     if (after != held_.begin() && std::prev(after)->second > c->offset) continue;
-    searchFor(*c, gridFor(c->offset, spacing));
+    searchFor(*c, gridFor(c->offset, spacing), readBudget - figures_.reads);
   }
 }
 
-void FragmentedCarving::searchFor(const Candidate& c, const ClusterGrid& grid) {
+void FragmentedCarving::searchFor(const Candidate& c, const ClusterGrid& grid, uint64_t readsLeft) {
   Reader* medium = case_.cache();
   clusterBytes_ = grid.clusterBytes;
   std::unique_ptr<FormatValidator> validator = validatorFor(c.type);
-  FragmentSearch search(*medium, *validator, grid, limits_, [this](uint64_t p) { return usable(p); });
+  SearchLimits limits = limits_;
+  limits.maxReads = std::min(limits.maxReads, std::max<uint64_t>(readsLeft, 1));
+  FragmentSearch search(*medium, *validator, grid, limits, [this](uint64_t p) { return usable(p); });
   uint64_t maxSize = c.maxSize ? c.maxSize : std::max(c.size, kDefaultMaxSize);
   SearchResult r = search.search(c.offset, 0, maxSize);
   ++figures_.searched;

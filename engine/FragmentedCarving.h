@@ -52,6 +52,8 @@ class FragmentedCarving : public Scanner::Callback {
   void setTotalSeconds(double seconds) { totalSeconds_ = seconds; }
   // A partial file shorter than this is not worth listing.
   static constexpr uint64_t kLeastPartial = 8192;
+  // The reads all searches may make beyond twice the medium's blocks.
+  static constexpr uint64_t kLeastReadBudget = 65536;
   // The most candidates noted; later ones are dropped.
   static constexpr size_t kMaxCandidates = 100000;
 
@@ -81,7 +83,7 @@ class FragmentedCarving : public Scanner::Callback {
   // spacing of the files shows.
   ClusterGrid gridFor(uint64_t offset, const ClusterGrid& spacing) const;
   bool usable(uint64_t position) const;
-  void searchFor(const Candidate& candidate, const ClusterGrid& grid);
+  void searchFor(const Candidate& candidate, const ClusterGrid& grid, uint64_t readsLeft);
 
   FileCase& case_;
   SearchLimits limits_;

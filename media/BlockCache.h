@@ -36,7 +36,7 @@ class BlockCache : public Reader {
   static constexpr size_t kMaxBlockBytes = 4u << 20;
   static constexpr uint64_t kDefaultBudget = 48ull << 20;
   // Zero blocks held at most (each costs a few dozen bytes).
-  static constexpr size_t kMaxZeroBlocks = 8192;
+  static constexpr size_t kMaxZeroBlocks = 65536;
 
   // Bytes [start, start + length) of the medium.
   struct Block {
