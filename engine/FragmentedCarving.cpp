@@ -68,7 +68,27 @@ void FragmentedCarving::found(const FileModule::File& file) {
   c.offset = file.offset;
   c.size = file.size;
   c.module = case_.registry()->findModule(c.type);
+  // A file a file system reported first is that file system's.
+  const FileModule::File* kept = case_.findFile(FileCase::keyOf(file));
+  if (kept && kept->attributes.getInt32("fs", -1) >= 0) return;
+  judge(c);
   note(c);
+}
+
+void FragmentedCarving::judge(Candidate& c) {
+  if (!c.size || judgingSeconds_ > totalSeconds_) return;
+  const double start = now();
+  ReaderReader window(case_.cache());
+  c.verdict = Candidate::kBroken;
+  if (window.setWindow(c.offset, c.size)) {
+    std::unique_ptr<FormatValidator> validator = validatorFor(c.type);
+    FormatProof proof = validator->check(window, 0, false);
+    if (proof.verdict == FormatProof::kUnknown)
+      c.verdict = Candidate::kUnknown;
+    else if (proof.verdict == FormatProof::kProven && proof.end == c.size)
+      c.verdict = Candidate::kWhole;
+  }
+  judgingSeconds_ += now() - start;
 }
 
 void FragmentedCarving::foundRebuilt(const FileModule::File& file, const ByteRuns& runs) {
@@ -142,12 +162,11 @@ void FragmentedCarving::run(InterfaceCallback* progress) {
   }
   std::sort(accounted.begin(), accounted.end());
   // Files whole where they lie hold their clusters.  Judging them counts
-  // against the stage's time too.
-  const double start = now();
+  // against the stage's time too; most were judged during the walk.
+  const double start = now() - judgingSeconds_;
   std::vector<const Candidate*> broken;
-  ReaderReader window(medium);
   size_t judged = 0;
-  for (const Candidate& c : candidates_) {
+  for (Candidate& c : candidates_) {
     if (progress && ++judged % 64 == 0) progress->check();
     if (std::binary_search(accounted.begin(), accounted.end(), c.offset)) continue;
     if (now() - start > totalSeconds_) {
@@ -155,15 +174,10 @@ void FragmentedCarving::run(InterfaceCallback* progress) {
       dlog() << kLogOutOfTime << ": " << judged << " " << candidates_.size() << "\n";
       return;
     }
-    bool whole = false;
-    if (c.size && window.setWindow(c.offset, c.size)) {
-      std::unique_ptr<FormatValidator> validator = validatorFor(c.type);
-      FormatProof proof = validator->check(window, 0, false);
-      whole = proof.verdict == FormatProof::kProven && proof.end == c.size;
-      // A file its validator cannot judge is left as it was found.
-      if (proof.verdict == FormatProof::kUnknown) continue;
-    }
-    if (whole) {
+    if (c.verdict == Candidate::kUnjudged && c.size) judge(c);
+    // A file its validator cannot judge is left as it was found.
+    if (c.verdict == Candidate::kUnknown) continue;
+    if (c.verdict == Candidate::kWhole) {
       ++figures_.whole;
       held_.push_back({c.offset, c.offset + c.size});
     } else {

@@ -75,8 +75,13 @@ class FragmentedCarving : public Scanner::Callback {
     uint64_t maxSize = 0;
     std::string type;
     FileModule* module = nullptr;
+    // Judged where it lies: during the walk, while the cache still holds
+    // its bytes, or after it.
+    enum Verdict : uint8_t { kUnjudged, kWhole, kBroken, kUnknown } verdict = kUnjudged;
   };
   void note(const Candidate& candidate);
+  // Judges a found candidate where it lies, within the stage's time.
+  void judge(Candidate& candidate);
   // The grid a file starting at `offset` was stored on: of the volumes'
   // grids on which it starts at a cluster boundary the finest (its
   // boundaries hold a coarser grid's when they line up), else the one the
@@ -88,6 +93,7 @@ class FragmentedCarving : public Scanner::Callback {
   FileCase& case_;
   SearchLimits limits_;
   double totalSeconds_ = 120;
+  double judgingSeconds_ = 0;  // spent judging during the walk
   std::vector<Candidate> candidates_;
   std::vector<uint64_t> starts_;  // of every file the scanner found
   // Ranges of the medium held by files proven whole (start -> end).
