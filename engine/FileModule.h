@@ -38,4 +38,7 @@ class FileModule {
   // boot-sector and directory modules of a file-system family) override it;
   // format modules judge the bytes alone.
   virtual bool analyzeAt(uint64_t position, Reader& reader, File& file) { return analyze(reader, file); }
+  // A scan of a medium begins: a module that remembers, between the
+  // scanner's candidates, what it learned of the medium forgets it.
+  virtual void beginScan() {}
 };

@@ -50,6 +50,8 @@ void Scanner::init(const PatternTable& patterns, Callback* callback) {
   silentUntil_.assign(patterns_.size(), 0);
   reaches_.clear();
   coveredUntil_ = 0;
+  for (const Pattern& p : patterns_)
+    if (p.analyzeModule()) p.analyzeModule()->beginScan();
   indexPatterns();
 }
 

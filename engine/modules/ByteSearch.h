@@ -9,5 +9,7 @@ class ByteCursor;
 
 // The position of the first `needle` that starts at or after `from` and
 // ends by `limit` (and by the cursor's end); UINT64_MAX when there is none
-// or a block cannot be read.  The needle is at most 64 bytes.
-uint64_t findBytes(ByteCursor& cursor, uint64_t from, uint64_t limit, const void* needle, size_t length);
+// or a block cannot be read (then `*unreadable`, when given, is set).  The
+// needle is at most 64 bytes.
+uint64_t findBytes(ByteCursor& cursor, uint64_t from, uint64_t limit, const void* needle, size_t length,
+                   bool* unreadable = nullptr);

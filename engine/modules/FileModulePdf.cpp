@@ -22,11 +22,13 @@ const size_t kTailBytes = 64;
 // many is not a document.
 const int kMaxMarkers = 100000;
 
-// The number after the "startxref" that ends right before `marker`.
-bool startxrefBefore(ByteCursor& cursor, uint64_t marker, uint64_t& value) {
+// The number after the "startxref" that ends right before `marker`;
+// `readable` tells whether the bytes before it could be read.
+bool startxrefBefore(ByteCursor& cursor, uint64_t marker, uint64_t& value, bool& readable) {
   size_t length = size_t(std::min<uint64_t>(kTailBytes, marker));
   char tail[kTailBytes];
-  if (!cursor.read(marker - length, tail, length)) return false;
+  readable = cursor.read(marker - length, tail, length);
+  if (!readable) return false;
   std::string text(tail, length);
   size_t at = text.rfind(kStartXref);
   if (at == std::string::npos) return false;
@@ -55,19 +57,78 @@ bool FileModulePdf::scan(const uint8_t* sector, uint32_t length) {
   return length >= 6 && memcmp(sector, "%PDF-", 5) == 0 && sector[5] >= '0' && sector[5] <= '9';
 }
 
-bool FileModulePdf::analyze(Reader& reader, File& file) {
+bool FileModulePdf::analyze(Reader& reader, File& file) { return analyzeFrom(0, reader, file, nullptr); }
+
+bool FileModulePdf::analyzeAt(uint64_t position, Reader& reader, File& file) {
+  if (known_.reader != &reader) {
+    known_ = KnownMarkers();
+    known_.reader = &reader;
+  }
+  return analyzeFrom(position, reader, file, &known_);
+}
+
+uint64_t FileModulePdf::nextMarker(ByteCursor& cursor, uint64_t base, uint64_t at, KnownMarkers* known,
+                                   uint64_t& startxref) {
+  uint64_t marker = UINT64_MAX;
+  bool kept = false;
+  if (known) {
+    uint64_t place = base + at;
+    if (place < known->from || place > known->to) {
+      known->from = known->to = place;  // a new stretch
+      known->markers.clear();
+    }
+    auto it = std::lower_bound(known->markers.begin(), known->markers.end(), place,
+                               [](const Marker& m, uint64_t p) { return m.at < p; });
+    if (it != known->markers.end()) {
+      marker = it->at - base;
+      if (marker > cursor.size() || cursor.size() - marker < kEndMarkerBytes) return UINT64_MAX;  // past this window
+      // A number read with the whole tail before the marker holds for every
+      // window that holds that tail too; others read it again.
+      if (it->wholeTail && marker >= kTailBytes) {
+        startxref = it->startxref;
+        return marker;
+      }
+      kept = true;
+    } else {
+      bool unreadable = false;
+      marker = findBytes(cursor, known->to - base, cursor.size(), kEndMarker, kEndMarkerBytes, &unreadable);
+      if (marker == UINT64_MAX) {
+        // None starts up to where the window ends but for the last bytes.
+        if (!unreadable && cursor.size() >= kEndMarkerBytes)
+          known->to = std::max(known->to, base + cursor.size() - kEndMarkerBytes + 1);
+        return UINT64_MAX;
+      }
+    }
+  } else {
+    marker = findBytes(cursor, at, cursor.size(), kEndMarker, kEndMarkerBytes);
+    if (marker == UINT64_MAX) return UINT64_MAX;
+  }
+  bool readable = true;
+  if (!startxrefBefore(cursor, marker, startxref, readable)) startxref = kNoStartxref;
+  // "%%EOF" cannot overlap itself, so no other marker starts in the next
+  // four bytes.
+  if (known && !kept && readable && known->markers.size() < kMaxKnownMarkers) {
+    known->markers.push_back({base + marker, startxref, marker >= kTailBytes});
+    known->to = base + marker + kEndMarkerBytes;
+  }
+  return marker;
+}
+
+// `base` is where byte 0 of `reader` lies on the medium; `known`, when
+// given, holds the markers that earlier candidates met there.
+bool FileModulePdf::analyzeFrom(uint64_t base, Reader& reader, File& file, KnownMarkers* known) {
   ByteCursor cursor(reader);
   uint8_t head[6];
   if (!cursor.read(0, head, sizeof head) || !scan(head, sizeof head)) return false;
   uint64_t end = 0, crossReference = 0, position = sizeof head;
   for (int i = 0; i < kMaxMarkers; ++i) {
-    uint64_t marker = findBytes(cursor, position, cursor.size(), kEndMarker, kEndMarkerBytes);
+    uint64_t xref = kNoStartxref;
+    uint64_t marker = nextMarker(cursor, base, position, known, xref);
     if (marker == UINT64_MAX) break;
     position = marker + kEndMarkerBytes;
-    uint64_t xref = 0;
     // A marker without a "startxref" that points back into the document is
     // not the end of it (it may lie inside a stream).
-    if (!startxrefBefore(cursor, marker, xref) || xref >= marker || !isCrossReferenceAt(cursor, xref, marker)) continue;
+    if (xref == kNoStartxref || xref >= marker || !isCrossReferenceAt(cursor, xref, marker)) continue;
     end = position + lineEndBytes(cursor, position);
     crossReference = xref;
     // An incremental update starts right after the end with new objects or

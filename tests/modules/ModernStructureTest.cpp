@@ -13,6 +13,7 @@
 #include "engine/modules/ExifDate.h"
 #include "tests/support/MediaFiles.h"
 #include "tests/support/MemoryReader.h"
+#include "tests/support/ScannedCase.h"
 #include "tests/support/Tools.h"
 
 using namespace mzktest;
@@ -186,6 +187,27 @@ TEST(ModernStructures, PdfEndsTitlesAndDates) {
     }
     EXPECT_EQ(got, c.expected) << c.what;
   }
+}
+
+// Documents cut short before and after a whole one, on a medium larger than
+// the block cache and not of zeros (which the cache keeps for free): each
+// search for an end marker runs to the window's end, and the stretch one
+// search found empty is not read again by the next.
+TEST(ModernStructures, PdfsCutShortAreSearchedForTheirEndOnce) {
+  const std::string whole = pdfWith({"<< /Type /Catalog >>", "<< /Title (Whole) >>"}, 2);
+  const uint64_t kMiB = 1 << 20, kSize = 96 * kMiB;
+  auto* medium = new MemoryReader(std::vector<uint8_t>(kSize, 0xAA));
+  for (uint64_t at = 0; at < 12 * kMiB; at += kMiB) medium->put(at + 4096, whole.substr(0, whole.find("xref")));
+  medium->put(6 * kMiB, whole);
+  ScannedCase scanned(medium);  // the case owns the medium
+  std::vector<std::string> pdfs;
+  for (const std::string& key : scanned.fileCase().order()) {
+    const FileModule::File* f = scanned.fileCase().findFile(key);
+    if (f->attributes.getString("t") == "pdf")
+      pdfs.push_back(std::to_string(f->offset) + "+" + std::to_string(f->size) + " " + f->attributes.getString("name"));
+  }
+  EXPECT_EQ(std::vector<std::string>{std::to_string(6 * kMiB) + "+" + std::to_string(whole.size()) + " Whole"}, pdfs);
+  EXPECT_LT(medium->bytesRead, 2 * kSize) << "read " << medium->bytesRead / kMiB << " MiB";
 }
 
 TEST(ModernStructures, ExifDatesCountFrom1970AndBadOnesAreRefused) {
