@@ -45,6 +45,7 @@ void FileCase::setReader(Reader* reader) {
   unclaimed_.clear();
   yielded_.clear();
   nextEviction_ = 0;
+  walkReach_ = UINT64_MAX;
   files_.clear();
   rebuiltRuns_.clear();
   order_.clear();
@@ -192,7 +193,7 @@ bool FileCase::addVolume(const VolumeOpener& open) {
     slot = kMaxVolumes;
     for (size_t n = 0; n < volumes_.size() && slot == kMaxVolumes; ++n) {
       size_t i = (nextEviction_ + n) % volumes_.size();
-      if (yielded_[i] == 0) slot = i;
+      if (yielded_[i] == 0 && !volumes_[i]->holdsFiles()) slot = i;
     }
     if (slot == kMaxVolumes) {
       dlog() << kLogTooManyVolumes << ": " << volumes_.size() << "\n";
@@ -220,8 +221,14 @@ bool FileCase::addVolume(const VolumeOpener& open) {
     yielded_[slot] = 0;
     nextEviction_ = (slot + 1) % volumes_.size();
   }
+  volume->walkReaches(walkReach_);
   volume->scanRoot();
   return true;
+}
+
+void FileCase::walkReaches(uint64_t position) {
+  walkReach_ = position;
+  for (const std::shared_ptr<Volume>& volume : volumes_) volume->walkReaches(position);
 }
 
 bool FileCase::hasVolumeAt(uint64_t start) const {

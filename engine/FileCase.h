@@ -85,6 +85,10 @@ class FileCase : public Scanner::Callback, public VolumeHost {
   void addUnclaimedDirectoryHandler(UnclaimedDirectoryHandler handler) override;
   // The most unclaimed directories kept for one medium.
   static constexpr size_t kMaxUnclaimed = 4096;
+  // The sector walk is about to test the medium below `position` (see
+  // Volume::walkReaches); UINT64_MAX when it has ended.  Volumes opened
+  // later hear it when they open.
+  void walkReaches(uint64_t position);
   size_t volumeCount() const { return volumes_.size(); }
   Volume* volume(size_t index) const { return volumes_[index].get(); }
   const PatternMap& fileSystemPatterns() const { return fsPatterns_; }
@@ -102,6 +106,7 @@ class FileCase : public Scanner::Callback, public VolumeHost {
   std::vector<UnclaimedDirectoryHandler> unclaimedHandlers_;
   std::vector<uint64_t> yielded_;  // files found per volume
   size_t nextEviction_ = 0;
+  uint64_t walkReach_ = UINT64_MAX;
   std::map<std::string, FileModule::File> files_;
   std::map<std::string, ByteRuns> rebuiltRuns_;
   std::unique_ptr<FragmentReader> fragments_;

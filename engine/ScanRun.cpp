@@ -108,6 +108,10 @@ ScanReport runScan(FileCase& fileCase, const ConfigRecord& config, InterfaceCall
         progress->check();
       }
       uint64_t n = std::min(bufferSize, remaining);
+      // Files the volumes know of that start in this buffer are looked at
+      // before its sectors, so the volume reports them first and their bytes
+      // are read with the walk's.
+      fileCase.walkReaches(position + n);
       if (scanBlocks(*reader, scanner, position, n, blocks)) {
         position += n;
       } else {
@@ -132,6 +136,8 @@ ScanReport runScan(FileCase& fileCase, const ConfigRecord& config, InterfaceCall
   } catch (InterruptedException&) {
     // Stopped: what was found stays, the pending file ends here.
   }
+  // What the volumes put off is done, as if the walk had seen it all.
+  fileCase.walkReaches(UINT64_MAX);
   scanner.finish(position);
   report.position = position;
   report.complete = position == report.total;

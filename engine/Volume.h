@@ -38,4 +38,15 @@ class Volume {
   // Where the volume's clusters lie: a medium position where one starts,
   // and their size.  False when the volume has no clusters.
   virtual bool clusterGrid(uint64_t& origin, uint64_t& clusterBytes) const { return false; }
+
+  // The sector walk is about to test the medium below `position`.  A
+  // volume may put off the work on a file its directories name (reading
+  // its first bytes, analysing it, proving a deleted one) until the walk
+  // reaches the file, so that its bytes are read from the medium once,
+  // with the walk's; what lies below `position` is done now.  UINT64_MAX
+  // (the walk has ended or stopped) does everything put off.  A volume
+  // that is never told works at once.
+  virtual void walkReaches(uint64_t position) {}
+  // Files put off and not reported yet.
+  virtual bool holdsFiles() const { return false; }
 };

@@ -157,7 +157,12 @@ void ExfatVolume::readPendingDirectories() {
 
 void ExfatVolume::visit(const ExfatEntrySet& set) {
   if (!set.directory) {
-    reportFile(set);
+    // A file the walk has not reached waits for it (see walkReaches).
+    int64_t at = geometry_.offsetOfCluster(set.firstCluster);
+    if (at >= 0 && static_cast<uint64_t>(at) >= walkReach_ && putOff_.size() < kMaxPutOff)
+      putOff_.emplace(static_cast<uint64_t>(at), set);
+    else
+      reportFile(set);
     return;
   }
   if (set.firstCluster == 0) return;
@@ -165,6 +170,15 @@ void ExfatVolume::visit(const ExfatEntrySet& set) {
   if (runs.empty()) return;
   uint64_t bytes = std::min(set.dataLength, clustersIn(runs) * geometry_.clusterBytes());
   pending_.push_back({std::move(runs), bytes});
+}
+
+void ExfatVolume::walkReaches(uint64_t position) {
+  walkReach_ = position;
+  while (!putOff_.empty() && putOff_.begin()->first < position) {
+    ExfatEntrySet set = std::move(putOff_.begin()->second);
+    putOff_.erase(putOff_.begin());
+    reportFile(set);
+  }
 }
 
 bool ExfatVolume::fileRuns(const Extent& extent, uint64_t size, ClusterRuns& runs) {

@@ -144,88 +144,107 @@ void FsFat::scanDirectory(Reader& directory, bool isSubdirectory) {
   // From here on the chain reader is re-aimed at each file; the directory is
   // not read again.
   for (const FatDirectoryEntry& entry : entries) {
-    bool live = !entry.deleted;
     if (entry.isDirectory) continue;
-    NamedFileType named = namedFileType(entry.name, entry.size);
-    const Pattern* found = fileSystemPattern(context_.patterns, named);
-    if (!found) continue;
-    const Pattern& pattern = *found;
-
-    if (!chain_.open(entry.firstCluster, entry.size)) {
-      dlog() << kLogEntryChain << ": " << entry.name << " " << entry.firstCluster << " " << entry.size << "\n";
+    // A file the walk has not reached waits for it (see walkReaches).
+    int64_t at = chain_.geometry().offsetOfCluster(entry.firstCluster);
+    if (at >= 0 && static_cast<uint64_t>(at) >= walkReach_ && putOff_.size() < kMaxPutOff) {
+      putOff_.emplace(static_cast<uint64_t>(at), entry);
       continue;
     }
-    const bool freeReading = entry.deleted && chain_.chainState() == ReaderFatFile::kChainFree;
-    DeletedFileRebuild rebuilt;
-    if (freeReading && named.testContent && space_ && space_->valid()) {
-      DeletedFileRebuilder rebuilder(*context_.medium, *space_, &searchBudget_);
-      rebuilt = rebuilder.rebuild(named.type, pattern.analyzeModule(), entry.firstCluster, entry.size);
-      if (rebuilt.verdict == DeletedFileRebuild::kProven) {
-        reportRebuilt(entry, named, pattern, rebuilt);
-        continue;
-      }
-      // The rebuilder's reads left the chain reader as it was.
-    }
-    if (chain_.size() < entry.size) {
-      if (live) dlog() << kLogEntryShort << ": " << entry.name << " " << chain_.size() << " " << entry.size << "\n";
-      continue;
-    }
-    // A deleted file whose first cluster is allocated again holds another
-    // file's data now; its chain would be that file's chain.
-    if (entry.deleted && chain_.chainState() == ReaderFatFile::kChainAllocated) {
-      dlog() << kLogReused << ": " << entry.name << " " << entry.firstCluster << "\n";
-      continue;
-    }
-    bool fragmented = chain_.isFragmented();
-
-    FileModule::File file;
-    if (named.raw) file.attributes.setBool("raw", true);
-    if (named.testContent) {
-      uint8_t first[kFirstBytes] = {};
-      uint64_t count = std::min<uint64_t>(kFirstBytes, entry.size);
-      bool readable = chain_.read(0, first, count);
-      if (!readable) {
-        dlog() << kLogFirstBytes << ": " << entry.name << " " << count << "\n";
-        // A live file whose first sector cannot be read is still reported:
-        // its directory entry and its chain vouch for it, and recovering it
-        // says what could not be read.  A deleted one is not: nothing shows
-        // that its clusters still hold it.
-        if (!live) continue;
-      } else if (!pattern.matches(first, kFirstBytes)) {
-        if (live) dlog() << kLogNoMatch << ": " << entry.name << "\n";
-        continue;
-      }
-      FileModule* module = readable ? pattern.analyzeModule() : nullptr;
-      if (module) {
-        ReaderReader window(&chain_);
-        if (!window.setWindow(0, entry.size)) {
-          dlog() << kLogWindow << ": " << entry.name << " " << entry.size << "\n";
-          continue;
-        }
-        if (!module->analyze(window, file)) {
-          if (live) dlog() << kLogAnalyzeFailed << ": " << entry.name << "\n";
-        } else {
-          std::string type = file.attributes.getString("t");
-          if (file.size != entry.size || type != named.type)
-            dlog() << kLogAnalyzedOther << ": " << entry.name << " " << file.size << " " << entry.size << " " << type
-                   << " " << named.type << "\n";
-        }
-      }
-    }
-    int64_t offset = chain_.geometry().offsetOfCluster(entry.firstCluster);
-    file.offset = static_cast<uint64_t>(offset);  // -1 (no cluster) for an empty file
-    file.size = entry.size;
-    file.attributes.set("t", named.type);
-    file.attributes.setInt32("fs", context_.index);
-    file.attributes.set("fn", entry.name);
-    file.attributes.setBool("fragmented", fragmented);
-    file.attributes.setBool("deleted", entry.deleted);
-    file.attributes.set(kRebuiltKey, freeReading ? kRebuiltFreeRun : kRebuiltChain);
-    // Its format shows that the free clusters after its first one do not
-    // hold it: listed, but not as a good file.
-    if (rebuilt.verdict == DeletedFileRebuild::kDisproved) file.attributes.setBool(kPartialKey, true);
-    if (context_.found) context_.found->found(file);
+    scanEntry(entry);
   }
+}
+
+void FsFat::walkReaches(uint64_t position) {
+  walkReach_ = position;
+  while (!putOff_.empty() && putOff_.begin()->first < position) {
+    FatDirectoryEntry entry = std::move(putOff_.begin()->second);
+    putOff_.erase(putOff_.begin());
+    scanEntry(entry);
+  }
+}
+
+void FsFat::scanEntry(const FatDirectoryEntry& entry) {
+  bool live = !entry.deleted;
+  NamedFileType named = namedFileType(entry.name, entry.size);
+  const Pattern* found = fileSystemPattern(context_.patterns, named);
+  if (!found) return;
+  const Pattern& pattern = *found;
+
+  if (!chain_.open(entry.firstCluster, entry.size)) {
+    dlog() << kLogEntryChain << ": " << entry.name << " " << entry.firstCluster << " " << entry.size << "\n";
+    return;
+  }
+  const bool freeReading = entry.deleted && chain_.chainState() == ReaderFatFile::kChainFree;
+  DeletedFileRebuild rebuilt;
+  if (freeReading && named.testContent && space_ && space_->valid()) {
+    DeletedFileRebuilder rebuilder(*context_.medium, *space_, &searchBudget_);
+    rebuilt = rebuilder.rebuild(named.type, pattern.analyzeModule(), entry.firstCluster, entry.size);
+    if (rebuilt.verdict == DeletedFileRebuild::kProven) {
+      reportRebuilt(entry, named, pattern, rebuilt);
+      return;
+    }
+    // The rebuilder's reads left the chain reader as it was.
+  }
+  if (chain_.size() < entry.size) {
+    if (live) dlog() << kLogEntryShort << ": " << entry.name << " " << chain_.size() << " " << entry.size << "\n";
+    return;
+  }
+  // A deleted file whose first cluster is allocated again holds another
+  // file's data now; its chain would be that file's chain.
+  if (entry.deleted && chain_.chainState() == ReaderFatFile::kChainAllocated) {
+    dlog() << kLogReused << ": " << entry.name << " " << entry.firstCluster << "\n";
+    return;
+  }
+  bool fragmented = chain_.isFragmented();
+
+  FileModule::File file;
+  if (named.raw) file.attributes.setBool("raw", true);
+  if (named.testContent) {
+    uint8_t first[kFirstBytes] = {};
+    uint64_t count = std::min<uint64_t>(kFirstBytes, entry.size);
+    bool readable = chain_.read(0, first, count);
+    if (!readable) {
+      dlog() << kLogFirstBytes << ": " << entry.name << " " << count << "\n";
+      // A live file whose first sector cannot be read is still reported:
+      // its directory entry and its chain vouch for it, and recovering it
+      // says what could not be read.  A deleted one is not: nothing shows
+      // that its clusters still hold it.
+      if (!live) return;
+    } else if (!pattern.matches(first, kFirstBytes)) {
+      if (live) dlog() << kLogNoMatch << ": " << entry.name << "\n";
+      return;
+    }
+    FileModule* module = readable ? pattern.analyzeModule() : nullptr;
+    if (module) {
+      ReaderReader window(&chain_);
+      if (!window.setWindow(0, entry.size)) {
+        dlog() << kLogWindow << ": " << entry.name << " " << entry.size << "\n";
+        return;
+      }
+      if (!module->analyze(window, file)) {
+        if (live) dlog() << kLogAnalyzeFailed << ": " << entry.name << "\n";
+      } else {
+        std::string type = file.attributes.getString("t");
+        if (file.size != entry.size || type != named.type)
+          dlog() << kLogAnalyzedOther << ": " << entry.name << " " << file.size << " " << entry.size << " " << type
+                 << " " << named.type << "\n";
+      }
+    }
+  }
+  int64_t offset = chain_.geometry().offsetOfCluster(entry.firstCluster);
+  file.offset = static_cast<uint64_t>(offset);  // -1 (no cluster) for an empty file
+  file.size = entry.size;
+  file.attributes.set("t", named.type);
+  file.attributes.setInt32("fs", context_.index);
+  file.attributes.set("fn", entry.name);
+  file.attributes.setBool("fragmented", fragmented);
+  file.attributes.setBool("deleted", entry.deleted);
+  file.attributes.set(kRebuiltKey, freeReading ? kRebuiltFreeRun : kRebuiltChain);
+  // Its format shows that the free clusters after its first one do not
+  // hold it: listed, but not as a good file.
+  if (rebuilt.verdict == DeletedFileRebuild::kDisproved) file.attributes.setBool(kPartialKey, true);
+  if (context_.found) context_.found->found(file);
 }
 
 void FsFat::reportRebuilt(const FatDirectoryEntry& entry, const NamedFileType& named, const Pattern& pattern,

@@ -16,17 +16,18 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 
 #include "engine/DeletedFileRebuilder.h"
 #include "engine/Volume.h"
 #include "engine/VolumeHost.h"
+#include "fat/FATDirectory.h"
 #include "fat/FatParameters.h"
 #include "fat/ReaderFatFile.h"
 
 class FatClusterSpace;
 class Pattern;
-struct FatDirectoryEntry;
 struct NamedFileType;
 
 class FsFat : public Volume {
@@ -50,6 +51,11 @@ class FsFat : public Volume {
   Reader* readerFor(uint64_t offset, uint64_t size) override;
   ByteRuns byteRuns(uint64_t offset, uint64_t size) override;
   bool clusterGrid(uint64_t& origin, uint64_t& clusterBytes) const override;
+  // Files whose first cluster the walk has not reached wait for it (at most
+  // kMaxPutOff of them; more are looked at once, as outside a walk).
+  void walkReaches(uint64_t position) override;
+  bool holdsFiles() const override { return !putOff_.empty(); }
+  static constexpr size_t kMaxPutOff = 8192;
 
   const FatParameters& parameters() const { return chain_.parameters(); }
   int32_t index() const { return context_.index; }
@@ -58,6 +64,8 @@ class FsFat : public Volume {
 
  private:
   void scanDirectory(Reader& directory, bool isSubdirectory);
+  // Reads, tests and reports the file the entry names.
+  void scanEntry(const FatDirectoryEntry& entry);
   void reportRebuilt(const FatDirectoryEntry& entry, const NamedFileType& named, const Pattern& pattern,
                      const DeletedFileRebuild& rebuilt);
 
@@ -66,4 +74,6 @@ class FsFat : public Volume {
   std::unique_ptr<FatClusterSpace> space_;
   SearchBudget searchBudget_;
   int latestYear_;
+  uint64_t walkReach_ = UINT64_MAX;
+  std::multimap<uint64_t, FatDirectoryEntry> putOff_;  // by the medium offset of the first cluster
 };

@@ -9,6 +9,7 @@
 #include "fat/FatGeometry.h"
 #include "shell/Endian.h"
 #include "tests/support/FatImage.h"
+#include "tests/support/MemoryReader.h"
 #include "tests/support/ScannedCase.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Tools.h"
@@ -149,6 +150,28 @@ TEST(FatScan, FragmentedFilesAndReusedClusters) {
   EXPECT_EQ("txt fs0 fragmented", describe(scan, "Fragmented movie.txt"));
   expectReadBack(scan, "A much longer new name.txt", newer);
   EXPECT_FALSE(listed(scan, "#LD.TXT")) << "its clusters hold another file now";
+}
+
+// A card whose directory comes first and whose photos lie beyond what the
+// block cache holds: each photo is looked at when the walk reaches it, so
+// the medium is read once, not once for the directory's files and again
+// for the walk.
+TEST(FatScan, NamedFilesAreReadWithTheWalkNotAheadOfIt) {
+  TempDir dir;
+  FatImage image(dir.file("card.img"), 96, 32, 1);
+  ASSERT_TRUE(image.ok());
+  std::string files;
+  for (int i = 0; i < 70; ++i) {
+    std::string name = dir.file("IMG_" + std::to_string(1000 + i) + ".JPG");
+    writeFile(name, "\xFF\xD8\xFF\xE0" + randomBytes(1200000, i));
+    files += " " + quote(name);
+  }
+  ASSERT_TRUE(image.mtools("mcopy", files + " ::/"));
+  const std::string bytes = readFile(image.path());
+  auto* medium = new MemoryReader(bytes.data(), bytes.size());
+  ScannedCase scan(medium);  // the case owns the medium
+  for (int i = 0; i < 70; ++i) EXPECT_EQ("jpeg fs0", describe(scan, "IMG_" + std::to_string(1000 + i) + ".JPG")) << i;
+  EXPECT_LT(medium->bytesRead, medium->Reader::size() * 21 / 20) << "read " << (medium->bytesRead >> 20) << " MiB";
 }
 
 TEST(FatScan, AVolumeWithItsFirstFatZeroedIsReadThroughTheSecond) {
