@@ -158,11 +158,7 @@ void ExfatVolume::readPendingDirectories() {
 void ExfatVolume::visit(const ExfatEntrySet& set) {
   if (!set.directory) {
     // A file the walk has not reached waits for it (see walkReaches).
-    int64_t at = geometry_.offsetOfCluster(set.firstCluster);
-    if (at >= 0 && static_cast<uint64_t>(at) >= walkReach_ && putOff_.size() < kMaxPutOff)
-      putOff_.emplace(static_cast<uint64_t>(at), set);
-    else
-      reportFile(set);
+    if (!putOff_.keep(geometry_.offsetOfCluster(set.firstCluster), set)) reportFile(set);
     return;
   }
   if (set.firstCluster == 0) return;
@@ -173,12 +169,7 @@ void ExfatVolume::visit(const ExfatEntrySet& set) {
 }
 
 void ExfatVolume::walkReaches(uint64_t position) {
-  walkReach_ = position;
-  while (!putOff_.empty() && putOff_.begin()->first < position) {
-    ExfatEntrySet set = std::move(putOff_.begin()->second);
-    putOff_.erase(putOff_.begin());
-    reportFile(set);
-  }
+  putOff_.reach(position, [this](const ExfatEntrySet& set) { reportFile(set); });
 }
 
 bool ExfatVolume::fileRuns(const Extent& extent, uint64_t size, ClusterRuns& runs) {

@@ -28,6 +28,7 @@
 
 #include "engine/DeletedFileRebuilder.h"
 #include "engine/FileModule.h"
+#include "engine/PutOffFiles.h"
 #include "engine/Volume.h"
 #include "engine/VolumeHost.h"
 #include "exfat/ExfatClusterRuns.h"
@@ -68,11 +69,9 @@ class ExfatVolume : public Volume {
   Reader* readerFor(uint64_t offset, uint64_t size) override;
   ByteRuns byteRuns(uint64_t offset, uint64_t size) override;
   bool clusterGrid(uint64_t& origin, uint64_t& clusterBytes) const override;
-  // Files whose first cluster the walk has not reached wait for it (at most
-  // kMaxPutOff of them; more are looked at once, as outside a walk).
+  // Files whose first cluster the walk has not reached wait for it.
   void walkReaches(uint64_t position) override;
-  bool holdsFiles() const override { return !putOff_.empty(); }
-  static constexpr size_t kMaxPutOff = 8192;
+  bool holdsFiles() const override { return putOff_.holds(); }
 
   const ExfatParameters& parameters() const { return params_; }
   const ExfatGeometry& geometry() const { return geometry_; }
@@ -112,8 +111,7 @@ class ExfatVolume : public Volume {
   // whose entries loop back ends.
   std::unordered_set<uint64_t> directoryClusters_;
   std::deque<PendingDirectory> pending_;
-  uint64_t walkReach_ = UINT64_MAX;
-  std::multimap<uint64_t, ExfatEntrySet> putOff_;  // by the medium offset of the first cluster
+  PutOffFiles<ExfatEntrySet> putOff_;
   std::map<std::pair<uint64_t, uint64_t>, Extent> reported_;
   // Clusters that building (and judging) the files' runs may still cost
   // while the directories are read.  Sound entries share no clusters, so a

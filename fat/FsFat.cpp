@@ -146,22 +146,12 @@ void FsFat::scanDirectory(Reader& directory, bool isSubdirectory) {
   for (const FatDirectoryEntry& entry : entries) {
     if (entry.isDirectory) continue;
     // A file the walk has not reached waits for it (see walkReaches).
-    int64_t at = chain_.geometry().offsetOfCluster(entry.firstCluster);
-    if (at >= 0 && static_cast<uint64_t>(at) >= walkReach_ && putOff_.size() < kMaxPutOff) {
-      putOff_.emplace(static_cast<uint64_t>(at), entry);
-      continue;
-    }
-    scanEntry(entry);
+    if (!putOff_.keep(chain_.geometry().offsetOfCluster(entry.firstCluster), entry)) scanEntry(entry);
   }
 }
 
 void FsFat::walkReaches(uint64_t position) {
-  walkReach_ = position;
-  while (!putOff_.empty() && putOff_.begin()->first < position) {
-    FatDirectoryEntry entry = std::move(putOff_.begin()->second);
-    putOff_.erase(putOff_.begin());
-    scanEntry(entry);
-  }
+  putOff_.reach(position, [this](const FatDirectoryEntry& entry) { scanEntry(entry); });
 }
 
 void FsFat::scanEntry(const FatDirectoryEntry& entry) {

@@ -16,10 +16,10 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <memory>
 
 #include "engine/DeletedFileRebuilder.h"
+#include "engine/PutOffFiles.h"
 #include "engine/Volume.h"
 #include "engine/VolumeHost.h"
 #include "fat/FATDirectory.h"
@@ -51,11 +51,9 @@ class FsFat : public Volume {
   Reader* readerFor(uint64_t offset, uint64_t size) override;
   ByteRuns byteRuns(uint64_t offset, uint64_t size) override;
   bool clusterGrid(uint64_t& origin, uint64_t& clusterBytes) const override;
-  // Files whose first cluster the walk has not reached wait for it (at most
-  // kMaxPutOff of them; more are looked at once, as outside a walk).
+  // Files whose first cluster the walk has not reached wait for it.
   void walkReaches(uint64_t position) override;
-  bool holdsFiles() const override { return !putOff_.empty(); }
-  static constexpr size_t kMaxPutOff = 8192;
+  bool holdsFiles() const override { return putOff_.holds(); }
 
   const FatParameters& parameters() const { return chain_.parameters(); }
   int32_t index() const { return context_.index; }
@@ -74,6 +72,5 @@ class FsFat : public Volume {
   std::unique_ptr<FatClusterSpace> space_;
   SearchBudget searchBudget_;
   int latestYear_;
-  uint64_t walkReach_ = UINT64_MAX;
-  std::multimap<uint64_t, FatDirectoryEntry> putOff_;  // by the medium offset of the first cluster
+  PutOffFiles<FatDirectoryEntry> putOff_;
 };
