@@ -21,12 +21,16 @@ struct Huffman {
   static constexpr int kFastBits = 9;
   bool defined = false;
   uint16_t fast[1 << kFastBits] = {};  // (length << 8) | symbol; 0: a longer code
+  // For AC tables: (bits << 8) | symbol when a code and the coefficient
+  // bits its symbol asks for fit in kFastBits together; 0: the long way.
+  uint16_t fastAc[1 << kFastBits] = {};
   int32_t maxCode[18] = {};            // largest code of each length, -1 for none
   int32_t valueOffset[17] = {};
   uint8_t values[256] = {};
 
   bool build(const uint8_t counts[16], const uint8_t* symbols, int total) {
     memset(fast, 0, sizeof fast);
+    memset(fastAc, 0, sizeof fastAc);
     memcpy(values, symbols, total);
     int32_t code = 0;
     int k = 0;
@@ -37,6 +41,9 @@ struct Huffman {
         if (length <= kFastBits) {
           int shift = kFastBits - length;
           for (int j = 0; j < (1 << shift); ++j) fast[(code << shift) | j] = uint16_t(length << 8 | values[k]);
+          int bits = length + (values[k] & 15);
+          if (bits <= kFastBits)
+            for (int j = 0; j < (1 << shift); ++j) fastAc[(code << shift) | j] = uint16_t(bits << 8 | values[k]);
         }
       }
       maxCode[length] = counts[length - 1] ? code - 1 : -1;
@@ -170,6 +177,29 @@ class Decoder {
 };
 
 void Decoder::fill() {
+  // The bytes the span holds are taken without a call each, up to a marker
+  // or the span's last byte (which the long way below reads).
+  if (!s_.marker && s_.bits <= 56 && s_.pos >= spanBase_ && s_.pos - spanBase_ < spanLength_) {
+    const uint8_t* p = span_ + (s_.pos - spanBase_);
+    const uint8_t* end = span_ + spanLength_;
+    uint64_t buffer = s_.buffer;
+    int bits = s_.bits;
+    while (bits <= 56 && end - p >= 2) {
+      uint8_t b = p[0];
+      if (b == 0xFF) {
+        if (p[1] != 0x00) break;
+        p += 2;
+      } else {
+        ++p;
+      }
+      buffer |= uint64_t(b) << (56 - bits);
+      bits += 8;
+    }
+    s_.pos = spanBase_ + uint64_t(p - span_);
+    s_.highWater = std::max(s_.highWater, s_.pos);
+    s_.buffer = buffer;
+    s_.bits = bits;
+  }
   while (s_.bits <= 56) {
     if (!s_.marker) {
       uint8_t b = 0, next = 0;
@@ -221,6 +251,12 @@ int Decoder::symbol(const Huffman& table) {
   return -1;  // no table holds this code
 }
 
+// Whether any byte of `word` is 0xFF.
+inline bool hasByteFF(uint32_t word) {
+  uint32_t inverted = ~word;
+  return ((inverted - 0x01010101u) & ~inverted & 0x80808080u) != 0;
+}
+
 int32_t extend(uint32_t value, int size) {
   return value < (1u << (size - 1)) ? int32_t(value) - (1 << size) + 1 : int32_t(value);
 }
@@ -245,21 +281,73 @@ bool Decoder::block(Component& c, uint64_t index) {
     if (size < 0 || size > dcCategories) return false;
     if (!dcValue(c, size ? extend(bitsOf(size), size) : 0)) return false;
     const Huffman& ac = t.ac[c.acTable];
+    // The bit buffer stays in registers while codes and their coefficient
+    // bits are one lookup each; the long way works on the state.
+    uint64_t buffer = s_.buffer;
+    int bits = s_.bits;
     for (int k = 1; k < 64;) {
+      if (bits < 32) {
+        // Four bytes at once when none of them is 0xFF (a marker or a
+        // stuffed byte), else the long way.
+        uint64_t at = s_.pos - spanBase_;
+        uint32_t word;
+        if (!s_.marker && s_.pos >= spanBase_ && at + 4 <= spanLength_ &&
+            (memcpy(&word, span_ + at, 4), !hasByteFF(word))) {
+          buffer |= uint64_t(__builtin_bswap32(word)) << (32 - bits);
+          bits += 32;
+          s_.pos += 4;
+          if (s_.pos > s_.highWater) s_.highWater = s_.pos;
+        } else {
+          s_.buffer = buffer;
+          s_.bits = bits;
+          fill();
+          buffer = s_.buffer;
+          bits = s_.bits;
+        }
+      }
+      if (uint16_t entry = ac.fastAc[buffer >> (64 - Huffman::kFastBits)]) {
+        int length = entry >> 8, run = (entry >> 4) & 15, size = entry & 15;
+        buffer <<= length;
+        bits -= length;
+        if (size == 0) {
+          if (run != 15) break;
+          k += 16;
+          if (k <= 63) continue;
+        } else {
+          k += run + 1;
+          if (k <= 64) continue;
+        }
+        // A zero run that leads to no coefficient, or one past the block.
+        s_.buffer = buffer;
+        s_.bits = bits;
+        return false;
+      }
+      s_.buffer = buffer;
+      s_.bits = bits;
       int rs = symbol(ac);
       if (rs < 0) return false;
       int run = rs >> 4, size = rs & 15;
       if (size == 0) {
-        if (run != 15) break;  // end of block
+        if (run != 15) {
+          buffer = s_.buffer;
+          bits = s_.bits;
+          break;  // end of block
+        }
         k += 16;
         if (k > 63) return false;  // a zero run must lead to a coefficient
+        buffer = s_.buffer;
+        bits = s_.bits;
         continue;
       }
       k += run;
       if (k > 63 || size > acCategories) return false;
       bitsOf(size);
       ++k;
+      buffer = s_.buffer;
+      bits = s_.bits;
     }
+    s_.buffer = buffer;
+    s_.bits = bits;
     return !overrun();
   }
 
