@@ -32,7 +32,7 @@ bool allZero(const uint8_t* p, size_t n) {
 
 BlockCache::BlockCache(Reader* inner, size_t blockBytes, uint64_t budget)
     : inner_(inner), blockBytes_(roundedBlock(blockBytes)), budget_(budget) {
-  setSize(inner ? inner->size() : 0);
+  reset(blockBytes_);
 }
 
 void BlockCache::reset(size_t blockBytes) {
@@ -49,6 +49,40 @@ void BlockCache::reset(size_t blockBytes) {
   }
   blockBytes_ = rounded;
   setSize(inner_ ? inner_->size() : 0);
+  // The shortest stretches (a whole number of sectors dividing the block
+  // size, at least kLeastZeroPiece) whose bits fit in the bound.
+  const uint64_t sectors = blockBytes_ / kSectorBytes;
+  const uint64_t most = kMostZeroPiece / kSectorBytes;
+  uint64_t least = std::max<uint64_t>(kLeastZeroPiece, (size() + kMaxZeroPieces - 1) / kMaxZeroPieces);
+  least = (least + kSectorBytes - 1) / kSectorBytes;
+  zeroPiece_ = static_cast<size_t>(std::max(least, most) * kSectorBytes);
+  for (uint64_t d = least; d <= most; ++d) {
+    if (sectors % d == 0) {
+      zeroPiece_ = static_cast<size_t>(d * kSectorBytes);
+      break;
+    }
+  }
+  uint64_t pieces = (size() + zeroPiece_ - 1) / zeroPiece_;
+  zeroPieces_.assign(pieces <= kMaxZeroPieces ? static_cast<size_t>((pieces + 63) / 64) : 0, 0);
+}
+
+void BlockCache::noteZeros(uint64_t start, const uint8_t* data, size_t length) {
+  if (zeroPieces_.empty()) return;
+  // Only the stretches that lie whole in the range (the medium's last one
+  // may be short).
+  for (uint64_t piece = (start + zeroPiece_ - 1) / zeroPiece_;; ++piece) {
+    uint64_t from = piece * zeroPiece_;
+    uint64_t to = std::min<uint64_t>(from + zeroPiece_, size());
+    if (from >= to || to > start + length) return;
+    if (allZero(data + (from - start), static_cast<size_t>(to - from))) zeroPieces_[piece / 64] |= uint64_t(1) << (piece % 64);
+  }
+}
+
+bool BlockCache::knownZero(uint64_t start, size_t length) const {
+  if (zeroPieces_.empty() || length == 0) return false;
+  for (uint64_t piece = start / zeroPiece_; piece * zeroPiece_ < start + length; ++piece)
+    if (!(zeroPieces_[piece / 64] >> (piece % 64) & 1)) return false;
+  return true;
 }
 
 BlockCache::BlockRef BlockCache::block(uint64_t offset) {
@@ -62,11 +96,28 @@ BlockCache::BlockRef BlockCache::block(uint64_t offset) {
   return load(index);
 }
 
+BlockCache::BlockRef BlockCache::held(uint64_t offset) const {
+  if (offset >= size()) return nullptr;
+  auto found = entries_.find(offset / blockBytes_);
+  return found == entries_.end() ? nullptr : found->second.block;
+}
+
 BlockCache::BlockRef BlockCache::load(uint64_t index) {
   if (failed_.count(index)) return nullptr;
   auto block = std::make_shared<Block>();
   block->start = index * blockBytes_;
   block->length = static_cast<size_t>(std::min<uint64_t>(blockBytes_, size() - block->start));
+  if (knownZero(block->start, block->length)) {
+    // Zeros seen before: nothing to read.
+    if (!zeros_) zeros_ = std::make_shared<const std::vector<uint8_t>>(blockBytes_, 0);
+    block->zeros = zeros_;
+    block->data = zeros_->data();
+    ++zeroBlocks_;
+    ages_.push_front(index);
+    entries_[index] = Entry{block, ages_.begin()};
+    evict();
+    return block;
+  }
   // A buffer used before: a new one costs a page fault per page, about as
   // much as reading the block.
   std::unique_ptr<uint8_t[]> buffer;
@@ -76,12 +127,13 @@ BlockCache::BlockRef BlockCache::load(uint64_t index) {
   } else {
     buffer.reset(new uint8_t[blockBytes_]);
   }
-  if (!fetch(block->start, buffer.get(), block->length)) {
+  if (!fetchUnknown(block->start, buffer.get(), block->length)) {
     if (failed_.size() >= kMaxFailed) failed_.clear();
     failed_.insert(index);
     giveBack(std::move(buffer));
     return nullptr;
   }
+  noteZeros(block->start, buffer.get(), block->length);
   if (allZero(buffer.get(), block->length)) {
     if (!zeros_) zeros_ = std::make_shared<const std::vector<uint8_t>>(blockBytes_, 0);
     block->zeros = zeros_;
@@ -158,6 +210,29 @@ bool BlockCache::borrow(uint64_t offset, uint64_t size, const uint8_t*& out, uin
   out = b->data + in;
   available = std::min<uint64_t>(size, b->length - in);
   hold = std::move(b);
+  return true;
+}
+
+bool BlockCache::fetchUnknown(uint64_t offset, uint8_t* buffer, size_t size) {
+  if (zeroPieces_.empty()) return fetch(offset, buffer, size);
+  // Runs of stretches not known to hold zeros are read, one read a run.
+  const uint64_t end = offset + size;
+  uint64_t at = offset;
+  while (at < end) {
+    uint64_t next = std::min<uint64_t>((at / zeroPiece_ + 1) * zeroPiece_, end);
+    bool zero = knownZero(at, static_cast<size_t>(next - at));
+    uint64_t runEnd = next;
+    while (runEnd < end) {
+      uint64_t after = std::min<uint64_t>(runEnd + zeroPiece_, end);
+      if (knownZero(runEnd, static_cast<size_t>(after - runEnd)) != zero) break;
+      runEnd = after;
+    }
+    if (zero)
+      memset(buffer + (at - offset), 0, static_cast<size_t>(runEnd - at));
+    else if (!fetch(at, buffer + (at - offset), runEnd - at))
+      return false;
+    at = runEnd;
+  }
   return true;
 }
 

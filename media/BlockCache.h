@@ -13,6 +13,10 @@
 // share one buffer), so a stretch of zeros that a module walks far ahead of
 // the scan is not read twice; their count is bounded too.
 //
+// The cache also remembers which stretches of 4 to 64 KiB it saw hold
+// only zeros (a bit each): they are not read again, even after their block
+// was given up.
+//
 // A block that cannot be read whole is remembered as failed and not tried
 // again; reads that touch it go to the inner reader for exactly the bytes
 // asked for, so a bad sector costs what lies in it and the inner reader
@@ -37,6 +41,13 @@ class BlockCache : public Reader {
   static constexpr uint64_t kDefaultBudget = 48ull << 20;
   // Zero blocks held at most (each costs a few dozen bytes).
   static constexpr size_t kMaxZeroBlocks = 65536;
+  // The stretches whose zeros are remembered: the shortest whole number of
+  // sectors from kLeastZeroPiece to kMostZeroPiece that divides the block
+  // size (so that blocks hold whole stretches), longer on a medium where
+  // their count would pass kMaxZeroPieces (one bit each: 2 MiB of memory).
+  static constexpr size_t kLeastZeroPiece = 4096;
+  static constexpr size_t kMostZeroPiece = 65536;
+  static constexpr uint64_t kMaxZeroPieces = 1ull << 24;
 
   // Bytes [start, start + length) of the medium.
   struct Block {
@@ -66,6 +77,9 @@ class BlockCache : public Reader {
   // held; null past the end or when it cannot be read (the inner reader
   // has logged why).  Its bytes stay valid while the reference is kept.
   BlockRef block(uint64_t offset);
+  // The block that holds `offset` when it is held now, else null; nothing
+  // is read.
+  BlockRef held(uint64_t offset) const;
 
   // Gives up the blocks that end at or below `position`, which nobody will
   // read again (the scan has passed them): their buffers are the next to be
@@ -91,7 +105,15 @@ class BlockCache : public Reader {
   void evict();
   void drop(std::unordered_map<uint64_t, Entry>::iterator entry);
   void giveBack(std::unique_ptr<uint8_t[]> buffer);
+  // Notes the stretches of [start, start + length), held at `data`, that
+  // hold only zeros; and whether every stretch [start, start + length)
+  // touches is known to.
+  void noteZeros(uint64_t start, const uint8_t* data, size_t length);
+  bool knownZero(uint64_t start, size_t length) const;
   bool fetch(uint64_t offset, void* buffer, uint64_t size);
+  // Reads [offset, offset + size) into `buffer`, but for the stretches
+  // known to hold zeros.
+  bool fetchUnknown(uint64_t offset, uint8_t* buffer, size_t size);
 
   Reader* inner_;
   size_t blockBytes_;
@@ -105,6 +127,8 @@ class BlockCache : public Reader {
   // first; together with the blocks held they stay within the budget.
   std::vector<std::unique_ptr<uint8_t[]>> spare_;
   std::unordered_set<uint64_t> failed_;
+  std::vector<uint64_t> zeroPieces_;  // a bit per stretch; empty: not remembered
+  size_t zeroPiece_ = kMostZeroPiece;  // bytes of a stretch
   uint64_t released_ = 0;  // blocks below this index have been given up
   uint64_t bytesFetched_ = 0;
   uint64_t fetches_ = 0;

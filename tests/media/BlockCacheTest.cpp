@@ -82,6 +82,31 @@ TEST(BlockCache, ZerosTakeNoRoomSoAWalkAheadOverThemIsNotReadTwice) {
   EXPECT_EQ(kBlock, cache.bytesHeld()) << "only the block that is not zeros";
 }
 
+// Stretches seen to hold zeros are not read again after their blocks went;
+// a reset forgets them (the medium may have been written).
+TEST(BlockCache, ZerosSeenOnceAreNotReadAgainAfterTheirBlocksWent) {
+  const size_t block = 8192, piece = 4096;
+  std::string bytes(32 * block, '\0');
+  bytes[5 * piece + 7] = 1;
+  bytes[41 * piece] = 2;
+  MemoryReader medium(bytes.data(), bytes.size());
+  BlockCache cache(&medium, block, 4 * block);
+  auto readAll = [&] {
+    for (uint64_t at = 0; at < bytes.size(); at += 3000) {
+      uint64_t n = std::min<uint64_t>(3000, bytes.size() - at);
+      ASSERT_EQ(bytes.substr(at, n), readThrough(cache, at, n)) << at;
+    }
+    cache.releaseBelow(bytes.size());
+  };
+  readAll();
+  EXPECT_EQ(bytes.size(), cache.bytesFetched());
+  readAll();
+  EXPECT_EQ(bytes.size() + 2 * piece, cache.bytesFetched()) << "the two stretches with data";
+  cache.reset();
+  readAll();
+  EXPECT_EQ(2 * bytes.size() + 2 * piece, cache.bytesFetched());
+}
+
 TEST(BlockCache, ABadSectorCostsOnlyWhatLiesInIt) {
   const std::string bytes = randomBytes(4 * kBlock, 5);
   MemoryReader memory(bytes.data(), bytes.size());
