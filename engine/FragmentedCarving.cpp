@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <map>
+#include <unordered_map>
 
 #include "engine/FileCase.h"
 #include "engine/FormatValidator.h"
@@ -46,6 +47,8 @@ constexpr size_t FragmentedCarving::kMaxCandidates;
 
 FragmentedCarving::FragmentedCarving(FileCase& fileCase) : case_(fileCase) {}
 
+FragmentedCarving::~FragmentedCarving() {}
+
 void FragmentedCarving::note(const Candidate& candidate) {
   if (candidates_.size() >= kMaxCandidates) return;
   if (!candidates_.empty() && candidates_.back().offset == candidate.offset &&
@@ -71,24 +74,63 @@ void FragmentedCarving::found(const FileModule::File& file) {
   // A file a file system reported first is that file system's.
   const FileModule::File* kept = case_.findFile(FileCase::keyOf(file));
   if (kept && kept->attributes.getInt32("fs", -1) >= 0) return;
-  judge(c);
+  judge(c, true);
   note(c);
 }
 
-void FragmentedCarving::judge(Candidate& c) {
-  if (!c.size || judgingSeconds_ > totalSeconds_) return;
+FragmentedCarving::Candidate::Verdict FragmentedCarving::verdictOf(const Candidate& c, const FormatProof& proof) {
+  if (proof.verdict == FormatProof::kUnknown) return Candidate::kUnknown;
+  if (proof.verdict == FormatProof::kProven && proof.end == c.size) return Candidate::kWhole;
+  return Candidate::kBroken;
+}
+
+void FragmentedCarving::judge(Candidate& c, bool walking) {
+  if (!c.size) return;
+  double spent = judgingSeconds_ + (background_ ? background_->seconds() : 0);
+  if (spent > totalSeconds_) return;
+  if (walking && judgeInBackground(c)) return;
   const double start = now();
   ReaderReader window(case_.cache());
   c.verdict = Candidate::kBroken;
   if (window.setWindow(c.offset, c.size)) {
     std::unique_ptr<FormatValidator> validator = validatorFor(c.type);
-    FormatProof proof = validator->check(window, 0, false);
-    if (proof.verdict == FormatProof::kUnknown)
-      c.verdict = Candidate::kUnknown;
-    else if (proof.verdict == FormatProof::kProven && proof.end == c.size)
-      c.verdict = Candidate::kWhole;
+    c.verdict = verdictOf(c, validator->check(window, 0, false));
   }
   judgingSeconds_ += now() - start;
+}
+
+bool FragmentedCarving::judgeInBackground(Candidate& c) {
+  BlockCache* cache = case_.cache();
+  if (c.size > kMaxJudgedBytes || c.offset >= cache->size() || c.size > cache->size() - c.offset) return false;
+  BackgroundJudge::Job job;
+  for (uint64_t at = c.offset; at < c.offset + c.size; at = job.blocks.back()->start + job.blocks.back()->length) {
+    job.blocks.push_back(cache->held(at));
+    if (!job.blocks.back()) return false;
+  }
+  if (!background_) background_.reset(new BackgroundJudge(kMaxJudgedBytes));
+  c.job = job.id = ++jobs_;
+  job.type = c.type;
+  job.offset = c.offset;
+  job.size = c.size;
+  if (background_->offer(job, verdicts_)) return true;
+  c.job = 0;
+  return false;
+}
+
+void FragmentedCarving::finishJudging() {
+  if (!background_) return;
+  background_->finish(verdicts_);
+  judgingSeconds_ += background_->seconds();
+  background_.reset();
+  std::unordered_map<uint64_t, const FormatProof*> proofs;
+  for (const BackgroundJudge::Verdict& v : verdicts_) proofs[v.id] = &v.proof;
+  for (Candidate& c : candidates_) {
+    if (!c.job) continue;
+    auto found = proofs.find(c.job);
+    if (found != proofs.end()) c.verdict = verdictOf(c, *found->second);
+    c.job = 0;
+  }
+  verdicts_.clear();
 }
 
 void FragmentedCarving::foundRebuilt(const FileModule::File& file, const ByteRuns& runs) {
@@ -142,6 +184,7 @@ bool FragmentedCarving::usable(uint64_t position) const {
 }
 
 void FragmentedCarving::run(InterfaceCallback* progress) {
+  finishJudging();
   if (candidates_.empty()) return;
   Reader* medium = case_.cache();
   std::vector<uint64_t> starts = starts_;
@@ -174,7 +217,7 @@ void FragmentedCarving::run(InterfaceCallback* progress) {
       dlog() << kLogOutOfTime << ": " << judged << " " << candidates_.size() << "\n";
       return;
     }
-    if (c.verdict == Candidate::kUnjudged && c.size) judge(c);
+    if (c.verdict == Candidate::kUnjudged && c.size) judge(c, false);
     // A file its validator cannot judge is left as it was found.
     if (c.verdict == Candidate::kUnknown) continue;
     if (c.verdict == Candidate::kWhole) {

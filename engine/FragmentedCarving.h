@@ -15,9 +15,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "engine/BackgroundJudge.h"
 #include "engine/FragmentSearch.h"
 #include "engine/Scanner.h"
 
@@ -42,6 +44,7 @@ class FragmentedCarving : public Scanner::Callback {
  public:
   // The case is not owned and must outlive the stage.
   explicit FragmentedCarving(FileCase& fileCase);
+  ~FragmentedCarving();
 
   void found(const FileModule::File& file) override;
   void foundRebuilt(const FileModule::File& file, const ByteRuns& runs) override;
@@ -50,6 +53,10 @@ class FragmentedCarving : public Scanner::Callback {
   void setLimits(const SearchLimits& limits) { limits_ = limits; }
   // All searches together stop after this long.
   void setTotalSeconds(double seconds) { totalSeconds_ = seconds; }
+  // The bytes of the medium's blocks that files judged on the judging
+  // thread may hold at a time; a larger file, or one that comes while the
+  // thread is behind, is judged on the walk's.
+  static constexpr uint64_t kMaxJudgedBytes = 16ull << 20;
   // A partial file shorter than this is not worth listing.
   static constexpr uint64_t kLeastPartial = 8192;
   // The reads all searches may make beyond twice the medium's blocks.
@@ -78,10 +85,16 @@ class FragmentedCarving : public Scanner::Callback {
     // Judged where it lies: during the walk, while the cache still holds
     // its bytes, or after it.
     enum Verdict : uint8_t { kUnjudged, kWhole, kBroken, kUnknown } verdict = kUnjudged;
+    uint64_t job = 0;  // the judging thread's, while its verdict is awaited
   };
   void note(const Candidate& candidate);
-  // Judges a found candidate where it lies, within the stage's time.
-  void judge(Candidate& candidate);
+  // Judges a found candidate where it lies, within the stage's time; during
+  // the walk on the judging thread when the cache holds all of it.
+  void judge(Candidate& candidate, bool walking);
+  bool judgeInBackground(Candidate& candidate);
+  static Candidate::Verdict verdictOf(const Candidate& candidate, const FormatProof& proof);
+  // Waits for the judging thread and gives its verdicts to the candidates.
+  void finishJudging();
   // The grid a file starting at `offset` was stored on: of the volumes'
   // grids on which it starts at a cluster boundary the finest (its
   // boundaries hold a coarser grid's when they line up), else the one the
@@ -93,7 +106,10 @@ class FragmentedCarving : public Scanner::Callback {
   FileCase& case_;
   SearchLimits limits_;
   double totalSeconds_ = 120;
-  double judgingSeconds_ = 0;  // spent judging during the walk
+  double judgingSeconds_ = 0;  // spent judging during the walk, on this thread
+  std::unique_ptr<BackgroundJudge> background_;
+  std::vector<BackgroundJudge::Verdict> verdicts_;  // of the judging thread, not yet given
+  uint64_t jobs_ = 0;
   std::vector<Candidate> candidates_;
   std::vector<uint64_t> starts_;  // of every file the scanner found
   // Ranges of the medium held by files proven whole (start -> end).

@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/BackgroundJudge.h"
 #include "engine/FormatValidator.h"
 #include "engine/FragmentedCarving.h"
 #include "engine/FragmentReader.h"
 #include "engine/FragmentSearch.h"
+#include "media/BlockCache.h"
+#include "media/ReaderReader.h"
 #include "tests/support/ArchiveSamples.h"
 #include "tests/support/ClusterImage.h"
 #include "tests/support/MemoryReader.h"
@@ -174,5 +177,50 @@ TEST(FragmentedCarving, TheClusterSizeIsTheLargestThatMostFileStartsAgreeOn) {
     ClusterGrid grid = FragmentedCarving::gridFromStarts(c.starts);
     EXPECT_EQ(c.clusterBytes, grid.clusterBytes) << c.name;
     EXPECT_EQ(c.origin, grid.origin) << c.name;
+  }
+}
+
+// The judging thread proves files over the cache's blocks exactly as the
+// walk would over the medium; past its bound it refuses jobs, untouched.
+TEST(BackgroundJudge, ProvesWhatTheWalkWouldAndRefusesPastItsBound) {
+  const std::string& whole = files().baseline;
+  std::string cut = whole.substr(0, whole.size() / 2);
+  std::string garbled = files().progressive;
+  for (size_t i = garbled.size() / 3; i < garbled.size() / 3 + 700; ++i) garbled[i] = char(i * 7);
+  std::string image;
+  std::vector<std::pair<uint64_t, uint64_t>> placed;
+  for (const std::string* f : std::vector<const std::string*>{&whole, &cut, &garbled, &files().restart, &whole}) {
+    image.append(1000, '\x55');
+    placed.push_back({image.size(), f->size()});
+    image += *f;
+  }
+  MemoryReader medium(image.data(), image.size());
+  BlockCache cache(&medium, 4096, 64 << 20);
+  // Room for about two of the files at a time: the last ones may be refused.
+  BackgroundJudge judge(2 * whole.size());
+  std::vector<BackgroundJudge::Verdict> verdicts;
+  size_t refused = 0;
+  for (size_t i = 0; i < placed.size(); ++i) {
+    BackgroundJudge::Job job;
+    job.id = i + 1;
+    job.type = "jpeg";
+    job.offset = placed[i].first;
+    job.size = placed[i].second;
+    for (uint64_t at = job.offset; at < job.offset + job.size; at += 4096 - at % 4096) job.blocks.push_back(cache.block(at));
+    if (!judge.offer(job, verdicts)) {
+      EXPECT_EQ(job.offset, placed[i].first);
+      EXPECT_FALSE(job.blocks.empty());
+      ++refused;
+    }
+  }
+  judge.finish(verdicts);
+  EXPECT_EQ(placed.size(), verdicts.size() + refused);
+  for (const BackgroundJudge::Verdict& v : verdicts) {
+    ReaderReader window(&medium);
+    ASSERT_TRUE(window.setWindow(placed[v.id - 1].first, placed[v.id - 1].second));
+    FormatProof expected = validatorFor("jpeg")->check(window, 0, false);
+    EXPECT_EQ(expected.verdict, v.proof.verdict) << v.id;
+    EXPECT_EQ(expected.end, v.proof.end) << v.id;
+    EXPECT_EQ(expected.failedAt, v.proof.failedAt) << v.id;
   }
 }
