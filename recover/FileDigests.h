@@ -21,7 +21,10 @@
 class FileDigests {
  public:
   static constexpr size_t kChunkBytes = 1 << 20;
-  static constexpr size_t kChunksInFlight = 16;
+  // 64 MiB: room for the largest files of a card (a RAW photo, a minute
+  // of sound) while the scan goes on; with 16 the writer waited on each
+  // and a recovery of mixed files took 8 % longer.
+  static constexpr size_t kChunksInFlight = 64;
 
   // The digests of one file, once both threads have reached its end.
   class Pending {
