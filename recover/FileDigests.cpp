@@ -5,9 +5,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstdint>
-#include <cstring>
 #include <deque>
-#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -24,139 +22,168 @@ std::string hexOf(const unsigned char* bytes, unsigned length) {
   return out;
 }
 
-typedef std::vector<uint8_t> Chunk;
-
-// One digest: in the caller's thread at first, on a thread of its own once
-// the file proves larger than a chunk.
-class Digest {
- public:
-  explicit Digest(const EVP_MD* md) : ctx_(EVP_MD_CTX_new()) {
-    ok_ = ctx_ && EVP_DigestInit_ex(ctx_, md, nullptr) == 1;
-  }
-  ~Digest() {
-    stop();
-    EVP_MD_CTX_free(ctx_);
-  }
-
-  void update(const void* data, size_t length) {
-    if (ok_ && length) ok_ = EVP_DigestUpdate(ctx_, data, length) == 1;
-  }
-  void start() {
-    thread_ = std::thread([this] { work(); });
-  }
-  // Waits while kChunksInFlight chunks are queued.
-  void push(std::shared_ptr<const Chunk> chunk) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    room_.wait(lock, [this] { return queue_.size() < FileDigests::kChunksInFlight; });
-    queue_.push_back(std::move(chunk));
-    ready_.notify_one();
-  }
-  // Ends the thread, if any, after the chunks queued.
-  void stop() {
-    if (!thread_.joinable()) return;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      ended_ = true;
-      ready_.notify_one();
-    }
-    thread_.join();
-  }
-  std::string hex() {
-    stop();
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned length = 0;
-    if (!ok_ || EVP_DigestFinal_ex(ctx_, digest, &length) != 1) return std::string();
-    ok_ = false;
-    return hexOf(digest, length);
-  }
-
- private:
-  void work() {
-    for (;;) {
-      std::shared_ptr<const Chunk> chunk;
-      {
-        std::unique_lock<std::mutex> lock(mutex_);
-        ready_.wait(lock, [this] { return ended_ || !queue_.empty(); });
-        if (queue_.empty()) return;
-        chunk = std::move(queue_.front());
-        queue_.pop_front();
-        room_.notify_one();
-      }
-      update(chunk->data(), chunk->size());
-    }
-  }
-
-  EVP_MD_CTX* ctx_;
-  bool ok_ = false;
-  std::thread thread_;
-  std::mutex mutex_;
-  std::condition_variable ready_, room_;
-  std::deque<std::shared_ptr<const Chunk>> queue_;
-  bool ended_ = false;
+// Bytes of one file, read by both threads; back to the free ones when the
+// second is done with it.
+struct Chunk {
+  std::vector<uint8_t> bytes;
+  int readers = 0;
 };
 
 }  // namespace
 
-struct FileDigests::Impl {
-  Digest md5{EVP_md5()};
-  Digest sha256{EVP_sha256()};
-  uint64_t total = 0;
-  bool threaded = false;
-  bool finished = false;
-  std::shared_ptr<Chunk> chunk;  // being filled, once threaded
+struct FileDigests::Pending::State {
+  std::mutex mutex;
+  std::condition_variable done;
+  std::string hex[2];  // MD5, SHA-256
+  int finished = 0;
 
-  void pushChunk() {
-    if (!chunk || chunk->empty()) return;
-    std::shared_ptr<const Chunk> full = std::move(chunk);
-    md5.push(full);
-    sha256.push(full);
-    chunk.reset();
+  void set(int which, std::string digest) {
+    std::lock_guard<std::mutex> lock(mutex);
+    hex[which] = std::move(digest);
+    if (++finished == 2) done.notify_all();
   }
 };
 
-FileDigests::FileDigests() : impl_(new Impl) {}
+void FileDigests::Pending::wait(std::string& md5, std::string& sha256) const {
+  md5.clear();
+  sha256.clear();
+  if (!state_) return;
+  std::unique_lock<std::mutex> lock(state_->mutex);
+  state_->done.wait(lock, [this] { return state_->finished == 2; });
+  if (state_->hex[0].empty() || state_->hex[1].empty()) return;
+  md5 = state_->hex[0];
+  sha256 = state_->hex[1];
+}
 
-FileDigests::~FileDigests() { delete impl_; }
+struct FileDigests::Impl {
+  // A chunk to hash, or (no chunk) the end of a file.
+  struct Item {
+    Chunk* chunk = nullptr;
+    std::shared_ptr<Pending::State> end;
+  };
+
+  explicit Impl(size_t chunksInFlight) : limit(std::max<size_t>(chunksInFlight, 1)) {
+    free.reserve(limit);
+    threads[0] = std::thread([this] { work(0, EVP_md5()); });
+    try {
+      threads[1] = std::thread([this] { work(1, EVP_sha256()); });
+    } catch (...) {
+      stop();
+      throw;
+    }
+  }
+
+  // The writer's side.
+  Chunk* take() {
+    std::unique_lock<std::mutex> lock(mutex);
+    if (free.empty() && made.size() < limit) {
+      made.push_back(std::make_unique<Chunk>());
+      made.back()->bytes.reserve(kChunkBytes);
+      return made.back().get();
+    }
+    room.wait(lock, [this] { return !free.empty(); });
+    Chunk* chunk = free.back();
+    free.pop_back();
+    return chunk;
+  }
+  void queueBoth(Chunk* chunk, const std::shared_ptr<Pending::State>& end) {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (chunk) chunk->readers = 2;
+    for (std::deque<Item>& q : queues) q.push_back(Item{chunk, end});
+    ready.notify_all();
+  }
+  Pending finish() {
+    if (filling) queueBoth(filling, nullptr);
+    filling = nullptr;
+    open = false;
+    auto state = std::make_shared<Pending::State>();
+    queueBoth(nullptr, state);
+    return Pending(state);
+  }
+  // After what is queued.
+  void stop() {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      stopping = true;
+      ready.notify_all();
+    }
+    for (std::thread& thread : threads)
+      if (thread.joinable()) thread.join();
+  }
+
+  // One digest's thread.
+  void work(int which, const EVP_MD* md) {
+    EVP_MD_CTX* ctx = EVP_MD_CTX_new();
+    bool begun = false, ok = false;
+    for (;;) {
+      Item item;
+      {
+        std::unique_lock<std::mutex> lock(mutex);
+        ready.wait(lock, [this, which] { return stopping || !queues[which].empty(); });
+        if (queues[which].empty()) break;
+        item = std::move(queues[which].front());
+        queues[which].pop_front();
+      }
+      if (!begun) {
+        ok = ctx && EVP_DigestInit_ex(ctx, md, nullptr) == 1;
+        begun = true;
+      }
+      if (item.chunk) {
+        if (ok) ok = EVP_DigestUpdate(ctx, item.chunk->bytes.data(), item.chunk->bytes.size()) == 1;
+        std::lock_guard<std::mutex> lock(mutex);
+        if (--item.chunk->readers == 0) {
+          item.chunk->bytes.clear();
+          free.push_back(item.chunk);
+          room.notify_one();
+        }
+        continue;
+      }
+      unsigned char digest[EVP_MAX_MD_SIZE];
+      unsigned length = 0;
+      std::string hex;
+      if (ok && EVP_DigestFinal_ex(ctx, digest, &length) == 1) hex = hexOf(digest, length);
+      begun = false;
+      item.end->set(which, std::move(hex));
+    }
+    EVP_MD_CTX_free(ctx);
+  }
+
+  const size_t limit;
+  std::mutex mutex;
+  std::condition_variable ready, room;
+  std::deque<Item> queues[2];                // MD5's, SHA-256's
+  std::vector<std::unique_ptr<Chunk>> made;  // at most `limit`
+  std::vector<Chunk*> free;
+  bool stopping = false;
+  std::thread threads[2];
+  // The writer's alone.
+  Chunk* filling = nullptr;
+  bool open = false;
+};
+
+FileDigests::FileDigests(size_t chunksInFlight) : impl_(new Impl(chunksInFlight)) {}
+
+FileDigests::~FileDigests() {
+  if (impl_->open) impl_->finish();
+  impl_->stop();
+}
 
 void FileDigests::update(const void* data, size_t length) {
   Impl& d = *impl_;
-  if (d.finished) return;
+  d.open = true;
   const uint8_t* p = static_cast<const uint8_t*>(data);
-  if (!d.threaded) {
-    // The first chunk's worth is hashed right here: a small file costs no
-    // thread and no copy.
-    size_t here = static_cast<size_t>(std::min<uint64_t>(length, kChunkBytes - std::min<uint64_t>(d.total, kChunkBytes)));
-    d.md5.update(p, here);
-    d.sha256.update(p, here);
-    d.total += here;
-    p += here;
-    length -= here;
-    if (length == 0) return;
-    d.md5.start();
-    d.sha256.start();
-    d.threaded = true;
-  }
   while (length) {
-    if (!d.chunk) {
-      d.chunk = std::make_shared<Chunk>();
-      d.chunk->reserve(kChunkBytes);
-    }
-    size_t n = std::min(length, kChunkBytes - d.chunk->size());
-    d.chunk->insert(d.chunk->end(), p, p + n);
+    if (!d.filling) d.filling = d.take();
+    std::vector<uint8_t>& bytes = d.filling->bytes;
+    size_t n = std::min(length, kChunkBytes - bytes.size());
+    bytes.insert(bytes.end(), p, p + n);
     p += n;
     length -= n;
-    d.total += n;
-    if (d.chunk->size() == kChunkBytes) d.pushChunk();
+    if (bytes.size() == kChunkBytes) {
+      d.queueBoth(d.filling, nullptr);
+      d.filling = nullptr;
+    }
   }
 }
 
-void FileDigests::finish(std::string& md5, std::string& sha256) {
-  impl_->finished = true;
-  impl_->pushChunk();
-  md5 = impl_->md5.hex();
-  sha256 = impl_->sha256.hex();
-  if (md5.empty() || sha256.empty()) {
-    md5.clear();
-    sha256.clear();
-  }
-}
+FileDigests::Pending FileDigests::finish() { return impl_->finish(); }

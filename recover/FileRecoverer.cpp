@@ -30,12 +30,16 @@ const LogTag kLogWriteFailed{"FileRecoverer", 98};
 const LogTag kLogCloseFailed{"FileRecoverer", 104};
 const LogTag kLogFailed{"FileRecoverer", 111};
 
-// Writes the pieces of one file to its output descriptor, which it owns.
+// Writes the pieces of one file to its output descriptor, which it owns,
+// and gives them to the digests (when hashing) as one file of theirs.
 class FileReaderRecover : public FileReader {
  public:
   FileReaderRecover(int fd, FileDigests* digests) : fd_(fd), digests_(digests) {}
   ~FileReaderRecover() override {
     if (fd_ >= 0) ::close(fd_);
+    // A file that failed or was stopped: ended all the same, so that the
+    // next file's bytes are not taken as more of this one.
+    if (digests_) digests_->finish();
   }
   bool consume(const void* buffer, uint64_t size) override {
     const uint8_t* p = static_cast<const uint8_t*>(buffer);
@@ -66,6 +70,12 @@ class FileReaderRecover : public FileReader {
       return false;
     }
     return true;
+  }
+  // The digests of what was written (none when not hashing).
+  FileDigests::Pending endDigests() {
+    FileDigests* digests = digests_;
+    digests_ = nullptr;
+    return digests ? digests->finish() : FileDigests::Pending();
   }
   uint64_t written = 0;
   bool full = false;  // a write failed because the destination is full
@@ -108,6 +118,11 @@ FileRecoverer::FileRecoverer(InterfaceCallback* progress, Questions* questions, 
                              uint64_t totalBytes, const std::string& destinationFolder)
     : progress_(progress), questions_(questions), fileCase_(fileCase), total_(totalBytes),
       folder_(destinationFolder) {}
+
+void FileRecoverer::setHashing(bool hashing) {
+  hashing_ = hashing;
+  if (hashing && !digests_) digests_.reset(new FileDigests);
+}
 
 std::string FileRecoverer::destinationPath(const FileModule::File& file) const {
   std::string name = std::to_string(file.offset) + "-" + std::to_string(file.size);
@@ -227,9 +242,8 @@ bool FileRecoverer::writeAhead(const FileModule::File& file, InterfaceCallback* 
   std::string path = joinPath(folder_, ".mzk-ahead-" + std::to_string(getpid()) + "-" + std::to_string(++aheadCount_));
   int fd = createExclusive(path);
   if (fd < 0) return false;
-  FileDigests digests;
   ChecksOnly checks(checker);
-  FileReaderRecover writer(fd, hashing_ ? &digests : nullptr);
+  FileReaderRecover writer(fd, hashing_ ? digests_.get() : nullptr);
   writer.setCallback(&checks);
   bool ok;
   try {
@@ -251,7 +265,8 @@ bool FileRecoverer::writeAhead(const FileModule::File& file, InterfaceCallback* 
   ahead.unreadable = writer.unreadable();
   struct stat st;
   if (stat(path.c_str(), &st) == 0) ahead.diskBytes = static_cast<uint64_t>(st.st_blocks) * 512;
-  if (hashing_) digests.finish(ahead.md5, ahead.sha256);
+  // Not waited for: the digest threads go on with it while the scan goes on.
+  ahead.digests = writer.endDigests();
   return true;
 }
 
@@ -296,10 +311,7 @@ bool FileRecoverer::attempt(const FileModule::File& file, const std::string& sou
         totalUnreadable_ += lastUnreadable_;
         ++filesWithUnreadable_;
       }
-      if (hashing_) {
-        lastMd5_ = ahead.md5;
-        lastSha256_ = ahead.sha256;
-      }
+      if (hashing_) ahead.digests.wait(lastMd5_, lastSha256_);
       return true;
     }
     lastPath_.clear();
@@ -311,12 +323,12 @@ bool FileRecoverer::attempt(const FileModule::File& file, const std::string& sou
     return false;
   }
   lastPath_ = path;
-  FileDigests digests;
   bool ok;
   uint64_t writtenHere = 0;
   bool noReader = false;
+  FileDigests::Pending digests;
   {
-    FileReaderRecover writer(fd, hashing_ ? &digests : nullptr);
+    FileReaderRecover writer(fd, hashing_ ? digests_.get() : nullptr);
     writer.setCallback(progress_);
     try {
       ok = writer.readFile(*fileCase_, file);
@@ -333,6 +345,7 @@ bool FileRecoverer::attempt(const FileModule::File& file, const std::string& sou
       lastFailure_ = CannotWrite;
     }
     if (writer.full) lastFailure_ = NoSpace;
+    if (ok) digests = writer.endDigests();
   }
   written_ += writtenHere;
   if (!ok) {
@@ -348,7 +361,7 @@ bool FileRecoverer::attempt(const FileModule::File& file, const std::string& sou
     totalUnreadable_ += lastUnreadable_;
     ++filesWithUnreadable_;
   }
-  if (hashing_) digests.finish(lastMd5_, lastSha256_);
+  if (hashing_) digests.wait(lastMd5_, lastSha256_);
   return true;
 }
 

@@ -11,12 +11,14 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <sys/types.h>
 #include <utility>
 #include <vector>
 
 #include "engine/FileModule.h"
+#include "recover/FileDigests.h"
 #include "recover/FileName.h"
 #include "recover/MediumGuard.h"
 
@@ -37,7 +39,8 @@ class FileRecoverer {
   // (each written piece is reported with setValue(1, 0, bytes)).
   FileRecoverer(InterfaceCallback* progress, Questions* questions, FileCase* fileCase,
                 uint64_t totalBytes, const std::string& destinationFolder);
-  // Removes the files written ahead that were not given their names.
+  // Removes the files written ahead that were not given their names, and
+  // ends the digest threads.
   ~FileRecoverer();
   FileRecoverer(const FileRecoverer&) = delete;
   FileRecoverer& operator=(const FileRecoverer&) = delete;
@@ -53,8 +56,9 @@ class FileRecoverer {
   // Files not proven whole ("partial") are written, with "-partial" before
   // the extension; otherwise recover() refuses them (NotWhole).
   void setKeepPartial(bool keep) { keepPartial_ = keep; }
-  // Compute the MD5 and SHA-256 of each file written (lastMd5(), lastSha256()).
-  void setHashing(bool hashing) { hashing_ = hashing; }
+  // Compute the MD5 and SHA-256 of each file written (lastMd5(), lastSha256()),
+  // on two threads of this recoverer's that are started here.
+  void setHashing(bool hashing);
 
   // Throw InterruptedException on cancel, or on No to the failure question.
   bool recover(const FileModule::File& file);
@@ -125,7 +129,7 @@ class FileRecoverer {
     uint64_t written = 0;
     uint64_t diskBytes = 0;
     std::vector<std::pair<uint64_t, uint64_t>> unreadable;
-    std::string md5, sha256;
+    FileDigests::Pending digests;  // waited for when the file is named
   };
   // Names the file written ahead; false (and the hidden file gone) when it
   // cannot be renamed here, so that the file is written again.
@@ -143,6 +147,7 @@ class FileRecoverer {
   bool keepNames_ = false;
   bool keepPartial_ = false;
   bool hashing_ = false;
+  std::unique_ptr<FileDigests> digests_;  // once hashing was switched on
   MediumIdentity medium_;
   std::string checkedFolder_;
   bool checkedOnMedium_ = false;

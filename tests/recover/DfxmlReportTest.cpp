@@ -87,20 +87,26 @@ TEST(DfxmlDocument, ValidatesAgainstTheSchemaAndCarriesEveryFact) {
 }
 
 TEST(FileDigests, AgreeWithTheSystemToolsOverUnevenPieces) {
-  // Empty input, a megabyte and a file hashed on the digest threads (more
-  // than three chunks), fed in pieces that straddle every block boundary of
-  // both algorithms and of the chunks.
+  // Empty input, a megabyte and a file of more than three chunks, one after
+  // the other through digest threads that may hold two chunks (so that the
+  // writer waits for them), fed in pieces that straddle every block
+  // boundary of both algorithms and of the chunks; waited for at the end.
   RecoverTempDir dir;
-  for (size_t length : {size_t(0), size_t(1000003), 3 * FileDigests::kChunkBytes + 4097}) {
-    std::string data = randomBytes(length, 7);
-    FileDigests digests;
+  FileDigests digests(2);
+  const size_t lengths[] = {0, 1000003, 3 * FileDigests::kChunkBytes + 4097};
+  std::vector<FileDigests::Pending> pending;
+  for (size_t length : lengths) {
+    std::string data = randomBytes(length, static_cast<uint32_t>(length));
     const size_t steps[] = {1, 63, 64, 65, 127, 4096, 32768};
     for (size_t at = 0, k = 0; at < data.size(); at += steps[k++ % 7])
       digests.update(data.data() + at, std::min(steps[k % 7], data.size() - at));
-    std::string md5, sha256;
-    digests.finish(md5, sha256);
-    writeFile(dir.file("data"), data);
-    EXPECT_EQ(shOutput("md5sum " + quote(dir.file("data"))).substr(0, 32), md5);
-    EXPECT_EQ(shOutput("sha256sum " + quote(dir.file("data"))).substr(0, 64), sha256);
+    pending.push_back(digests.finish());
+    writeFile(dir.file(std::to_string(length)), data);
+  }
+  for (size_t i = 0; i < pending.size(); ++i) {
+    std::string md5, sha256, path = dir.file(std::to_string(lengths[i]));
+    pending[i].wait(md5, sha256);
+    EXPECT_EQ(shOutput("md5sum " + quote(path)).substr(0, 32), md5);
+    EXPECT_EQ(shOutput("sha256sum " + quote(path)).substr(0, 64), sha256);
   }
 }

@@ -250,14 +250,18 @@ TEST(FileRecovererAhead, AFileWrittenAheadIsNamedLaterWithoutReadingTheMediumAga
   RecoverTempDir left;
   {
     FileRecoverer r(nullptr, nullptr, &m.fileCase(), 0, left.path());
+    r.setHashing(true);
     ASSERT_TRUE(r.writeAhead(files[1], nullptr));
     ASSERT_TRUE(r.writeAhead(files[2], nullptr));
     r.dropWrittenAhead();
     EXPECT_TRUE(left.names().empty());
     ASSERT_TRUE(r.writeAhead(files[2], nullptr));
     ProgressRecorder stop;
-    stop.stopAfter = 0;
+    stop.stopAfter = 2;  // after the first piece was written and hashed
     EXPECT_THROW(r.writeAhead(files[0], &stop), InterruptedException);
+    // The digests of the next file are of its bytes alone.
+    ASSERT_TRUE(r.recover(files[1]));
+    EXPECT_EQ(shOutput("md5sum " + quote(r.lastPath())).substr(0, 32), r.lastMd5());
   }
-  EXPECT_TRUE(left.names().empty());
+  EXPECT_EQ(std::vector<std::string>{"100000-5000.jpeg"}, left.names());
 }
