@@ -21,10 +21,10 @@
 class FileDigests {
  public:
   static constexpr size_t kChunkBytes = 1 << 20;
-  // 64 MiB: room for the largest files of a card (a RAW photo, a minute
-  // of sound) while the scan goes on; with 16 the writer waited on each
-  // and a recovery of mixed files took 8 % longer.
-  static constexpr size_t kChunksInFlight = 64;
+  // 8 MiB: what a recovery holds besides the medium's cache (48 MiB) and
+  // the blocks of the files being proven stays within 100 MB; more would
+  // let the writer wait less on large files, at a megabyte a chunk.
+  static constexpr size_t kChunksInFlight = 8;
 
   // The digests of one file, once both threads have reached its end.
   class Pending {
