@@ -107,43 +107,39 @@ BlockCache::BlockRef BlockCache::load(uint64_t index) {
   auto block = std::make_shared<Block>();
   block->start = index * blockBytes_;
   block->length = static_cast<size_t>(std::min<uint64_t>(blockBytes_, size() - block->start));
-  if (knownZero(block->start, block->length)) {
-    // Zeros seen before: nothing to read.
+  // Zeros seen before need no read.
+  bool zeros = knownZero(block->start, block->length);
+  if (!zeros) {
+    // A buffer used before: a new one costs a page fault per page, about as
+    // much as reading the block.
+    std::unique_ptr<uint8_t[]> buffer;
+    if (!spare_.empty()) {
+      buffer = std::move(spare_.back());
+      spare_.pop_back();
+    } else {
+      buffer.reset(new uint8_t[blockBytes_]);
+    }
+    if (!fetchUnknown(block->start, buffer.get(), block->length)) {
+      if (failed_.size() >= kMaxFailed) failed_.clear();
+      failed_.insert(index);
+      giveBack(std::move(buffer));
+      return nullptr;
+    }
+    noteZeros(block->start, buffer.get(), block->length);
+    zeros = allZero(buffer.get(), block->length);
+    if (zeros) {
+      giveBack(std::move(buffer));
+    } else {
+      block->bytes = std::move(buffer);
+      block->data = block->bytes.get();
+      held_ += block->length;
+    }
+  }
+  if (zeros) {
     if (!zeros_) zeros_ = std::make_shared<const std::vector<uint8_t>>(blockBytes_, 0);
     block->zeros = zeros_;
     block->data = zeros_->data();
     ++zeroBlocks_;
-    ages_.push_front(index);
-    entries_[index] = Entry{block, ages_.begin()};
-    evict();
-    return block;
-  }
-  // A buffer used before: a new one costs a page fault per page, about as
-  // much as reading the block.
-  std::unique_ptr<uint8_t[]> buffer;
-  if (!spare_.empty()) {
-    buffer = std::move(spare_.back());
-    spare_.pop_back();
-  } else {
-    buffer.reset(new uint8_t[blockBytes_]);
-  }
-  if (!fetchUnknown(block->start, buffer.get(), block->length)) {
-    if (failed_.size() >= kMaxFailed) failed_.clear();
-    failed_.insert(index);
-    giveBack(std::move(buffer));
-    return nullptr;
-  }
-  noteZeros(block->start, buffer.get(), block->length);
-  if (allZero(buffer.get(), block->length)) {
-    if (!zeros_) zeros_ = std::make_shared<const std::vector<uint8_t>>(blockBytes_, 0);
-    block->zeros = zeros_;
-    block->data = zeros_->data();
-    giveBack(std::move(buffer));
-    ++zeroBlocks_;
-  } else {
-    block->bytes = std::move(buffer);
-    block->data = block->bytes.get();
-    held_ += block->length;
   }
   ages_.push_front(index);
   entries_[index] = Entry{block, ages_.begin()};
@@ -217,21 +213,14 @@ bool BlockCache::fetchUnknown(uint64_t offset, uint8_t* buffer, size_t size) {
   if (zeroPieces_.empty()) return fetch(offset, buffer, size);
   // Runs of stretches not known to hold zeros are read, one read a run.
   const uint64_t end = offset + size;
-  uint64_t at = offset;
-  while (at < end) {
-    uint64_t next = std::min<uint64_t>((at / zeroPiece_ + 1) * zeroPiece_, end);
-    bool zero = knownZero(at, static_cast<size_t>(next - at));
-    uint64_t runEnd = next;
-    while (runEnd < end) {
-      uint64_t after = std::min<uint64_t>(runEnd + zeroPiece_, end);
-      if (knownZero(runEnd, static_cast<size_t>(after - runEnd)) != zero) break;
-      runEnd = after;
-    }
+  for (uint64_t at = offset, runEnd; at < end; at = runEnd) {
+    const bool zero = knownZero(at, 1);
+    for (runEnd = at; runEnd < end && knownZero(runEnd, 1) == zero;)
+      runEnd = std::min<uint64_t>((runEnd / zeroPiece_ + 1) * zeroPiece_, end);
     if (zero)
       memset(buffer + (at - offset), 0, static_cast<size_t>(runEnd - at));
     else if (!fetch(at, buffer + (at - offset), runEnd - at))
       return false;
-    at = runEnd;
   }
   return true;
 }
