@@ -91,12 +91,6 @@ bool BackgroundJudge::offer(Job& job, std::vector<Verdict>& done) {
   return true;
 }
 
-void BackgroundJudge::collect(std::vector<Verdict>& done) {
-  std::vector<Job> finished;
-  std::lock_guard<std::mutex> lock(mutex_);
-  collectLocked(done, finished);
-}
-
 void BackgroundJudge::finish(std::vector<Verdict>& done) {
   std::vector<Job> finished;
   std::unique_lock<std::mutex> lock(mutex_);

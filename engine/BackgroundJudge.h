@@ -47,8 +47,6 @@ class BackgroundJudge {
   // collected would then hold more than the bound (false, the job left as
   // it was).  The verdicts of the jobs done so far are added to `done`.
   bool offer(Job& job, std::vector<Verdict>& done);
-  // Adds the verdicts of the jobs done so far to `done`.
-  void collect(std::vector<Verdict>& done);
   // Waits for every job queued, then collects.
   void finish(std::vector<Verdict>& done);
   // The thread's time spent proving, in seconds.

@@ -47,8 +47,6 @@ constexpr size_t FragmentedCarving::kMaxCandidates;
 
 FragmentedCarving::FragmentedCarving(FileCase& fileCase) : case_(fileCase) {}
 
-FragmentedCarving::~FragmentedCarving() {}
-
 void FragmentedCarving::note(const Candidate& candidate) {
   if (candidates_.size() >= kMaxCandidates) return;
   if (!candidates_.empty() && candidates_.back().offset == candidate.offset &&

@@ -44,7 +44,6 @@ class FragmentedCarving : public Scanner::Callback {
  public:
   // The case is not owned and must outlive the stage.
   explicit FragmentedCarving(FileCase& fileCase);
-  ~FragmentedCarving();
 
   void found(const FileModule::File& file) override;
   void foundRebuilt(const FileModule::File& file, const ByteRuns& runs) override;
