@@ -322,29 +322,27 @@ bool Decoder::block(Component& c, uint64_t index) {
         s_.bits = bits;
         return false;
       }
+      // The long way, on the state.
       s_.buffer = buffer;
       s_.bits = bits;
       int rs = symbol(ac);
       if (rs < 0) return false;
       int run = rs >> 4, size = rs & 15;
-      if (size == 0) {
-        if (run != 15) {
-          buffer = s_.buffer;
-          bits = s_.bits;
-          break;  // end of block
-        }
-        k += 16;
-        if (k > 63) return false;  // a zero run must lead to a coefficient
-        buffer = s_.buffer;
-        bits = s_.bits;
-        continue;
+      if (size) {
+        k += run;
+        if (k > 63 || size > acCategories) return false;
+        bitsOf(size);
       }
-      k += run;
-      if (k > 63 || size > acCategories) return false;
-      bitsOf(size);
-      ++k;
       buffer = s_.buffer;
       bits = s_.bits;
+      if (size) {
+        ++k;
+      } else if (run != 15) {
+        break;  // end of block
+      } else {
+        k += 16;
+        if (k > 63) return false;  // a zero run must lead to a coefficient
+      }
     }
     s_.buffer = buffer;
     s_.bits = bits;
